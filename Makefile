@@ -1,0 +1,28 @@
+# The two commands of the README: `make run` and `make test`. Both install what they need.
+BUILD ?= build
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build test run format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j2
+
+run: build
+	@scripts/run-demo.sh $(BUILD)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD)

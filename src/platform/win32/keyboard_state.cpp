@@ -1,0 +1,48 @@
+// GetKeyState and GetAsyncKeyState over a 256-entry key table per view of the keyboard.
+#include "keyboard_state.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr BYTE kDown = 0x80;
+constexpr BYTE kToggled = 0x01;
+
+BYTE threadKeys[256];   // as of the last key message retrieved
+BYTE physicalKeys[256]; // as the hardware has them now
+
+} // namespace
+
+namespace win32 {
+
+void KeyboardSetPhysical(UINT virtualKey, bool down) {
+    if (virtualKey > 0xFF) return;
+    physicalKeys[virtualKey] = down ? kDown : 0;
+}
+
+void KeyboardApplyMessage(UINT virtualKey, bool down) {
+    if (virtualKey > 0xFF) return;
+    BYTE& key = threadKeys[virtualKey];
+    if (down && !(key & kDown)) key ^= kToggled; // auto-repeat does not toggle
+    key = down ? BYTE(key | kDown) : BYTE(key & ~kDown);
+}
+
+void KeyboardReset() {
+    std::memset(threadKeys, 0, sizeof threadKeys);
+    std::memset(physicalKeys, 0, sizeof physicalKeys);
+}
+
+} // namespace win32
+
+// The state byte masked to down and toggle, sign-extended from 8 bits: a key down reads as
+// 0xFF80, so tests of 0x8000, of 0x80 and of a negative value all see it.
+SHORT WINAPI GetKeyState(int virtualKey) {
+    if (virtualKey < 0 || virtualKey > 0xFF) return 0;
+    return SHORT(int8_t(threadKeys[virtualKey] & (kDown | kToggled)));
+}
+
+// Only bit 15: the "pressed since the last call" bit is unreliable on Windows and not kept.
+SHORT WINAPI GetAsyncKeyState(int virtualKey) {
+    if (virtualKey < 0 || virtualKey > 0xFF) return 0;
+    return SHORT(uint16_t((physicalKeys[virtualKey] & kDown) << 8));
+}
