@@ -1,0 +1,87 @@
+// D3DX 9's mesh interface and the .x mesh loader.
+#pragma once
+
+#include <d3d9.h>
+
+#include "d3dx9core.h"
+
+enum _D3DXMESH {
+    D3DXMESH_32BIT = 0x001,
+    D3DXMESH_DONOTCLIP = 0x002,
+    D3DXMESH_POINTS = 0x004,
+    D3DXMESH_RTPATCHES = 0x008,
+    D3DXMESH_NPATCHES = 0x4000,
+    D3DXMESH_VB_SYSTEMMEM = 0x010,
+    D3DXMESH_VB_MANAGED = 0x020,
+    D3DXMESH_VB_WRITEONLY = 0x040,
+    D3DXMESH_VB_DYNAMIC = 0x080,
+    D3DXMESH_VB_SOFTWAREPROCESSING = 0x8000,
+    D3DXMESH_IB_SYSTEMMEM = 0x100,
+    D3DXMESH_IB_MANAGED = 0x200,
+    D3DXMESH_IB_WRITEONLY = 0x400,
+    D3DXMESH_IB_DYNAMIC = 0x800,
+    D3DXMESH_IB_SOFTWAREPROCESSING = 0x10000,
+    D3DXMESH_VB_SHARE = 0x1000,
+    D3DXMESH_USEHWONLY = 0x2000,
+    D3DXMESH_SYSTEMMEM = 0x110,
+    D3DXMESH_MANAGED = 0x220,
+    D3DXMESH_WRITEONLY = 0x440,
+    D3DXMESH_DYNAMIC = 0x880,
+    D3DXMESH_SOFTWAREPROCESSING = 0x18000
+};
+
+struct D3DXMATERIAL {
+    D3DMATERIAL9 MatD3D;
+    LPSTR pTextureFilename;
+};
+typedef D3DXMATERIAL* LPD3DXMATERIAL;
+
+struct D3DXATTRIBUTERANGE {
+    DWORD AttribId;
+    DWORD FaceStart;
+    DWORD FaceCount;
+    DWORD VertexStart;
+    DWORD VertexCount;
+};
+
+struct ID3DXBaseMesh;
+struct ID3DXMesh;
+typedef ID3DXMesh* LPD3DXMESH;
+
+inline const IID IID_ID3DXBaseMesh = {
+    0x7ed943dd, 0x52e8, 0x40b5, {0xa8, 0xd8, 0x76, 0x68, 0x5c, 0x40, 0x63, 0x30}};
+inline const IID IID_ID3DXMesh = {
+    0x4020e5c2, 0x1403, 0x4929, {0x88, 0x3f, 0xe2, 0xe8, 0x49, 0xfa, 0xc1, 0x95}};
+
+struct ID3DXBaseMesh : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE DrawSubset(DWORD attribId) = 0;
+    virtual DWORD STDMETHODCALLTYPE GetNumFaces() = 0;
+    virtual DWORD STDMETHODCALLTYPE GetNumVertices() = 0;
+    virtual DWORD STDMETHODCALLTYPE GetFVF() = 0;
+    virtual DWORD STDMETHODCALLTYPE GetNumBytesPerVertex() = 0;
+    virtual DWORD STDMETHODCALLTYPE GetOptions() = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDevice(LPDIRECT3DDEVICE9* device) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetVertexBuffer(LPDIRECT3DVERTEXBUFFER9* vertexBuffer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIndexBuffer(LPDIRECT3DINDEXBUFFER9* indexBuffer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE LockVertexBuffer(DWORD flags, LPVOID* data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE UnlockVertexBuffer() = 0;
+    virtual HRESULT STDMETHODCALLTYPE LockIndexBuffer(DWORD flags, LPVOID* data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE UnlockIndexBuffer() = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAttributeTable(D3DXATTRIBUTERANGE* attribTable,
+                                                        DWORD* attribTableSize) = 0;
+};
+
+struct ID3DXMesh : public ID3DXBaseMesh {
+    virtual HRESULT STDMETHODCALLTYPE LockAttributeBuffer(DWORD flags, DWORD** data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE UnlockAttributeBuffer() = 0;
+};
+
+HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR filename, DWORD options, LPDIRECT3DDEVICE9 device,
+                                  LPD3DXBUFFER* adjacency, LPD3DXBUFFER* materials,
+                                  LPD3DXBUFFER* effectInstances, DWORD* numMaterials,
+                                  LPD3DXMESH* mesh);
+HRESULT WINAPI D3DXLoadMeshFromXInMemory(LPCVOID memory, DWORD memorySize, DWORD options,
+                                         LPDIRECT3DDEVICE9 device, LPD3DXBUFFER* adjacency,
+                                         LPD3DXBUFFER* materials, LPD3DXBUFFER* effectInstances,
+                                         DWORD* numMaterials, LPD3DXMESH* mesh);
+#define D3DXLoadMeshFromX D3DXLoadMeshFromXA
