@@ -1,0 +1,23 @@
+// Windows file names on a POSIX file system: CP932 names resolved to existing UTF-8 paths.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace d3dx9 {
+
+// The existing file a Windows program means by a CP932 name: converted with iconv (CP932, not
+// SHIFT_JIS), '\\' taken as a separator (DBCS-aware: a 0x5C trail byte is not a separator), and
+// where the name does not exist as spelled, matched segment by segment without regard to letter
+// case. Returns the UTF-8 path, or empty when nothing matches.
+std::string ResolveFileName(const char* cp932Name);
+
+enum class FileReadResult { Ok, NotFound, NotRegularFile, TooLarge, ReadError };
+
+// Reads a regular file whole (never a directory, FIFO or device; its size known before reading,
+// at most maxBytes).
+FileReadResult ReadWholeFile(const char* cp932Name, std::vector<unsigned char>& bytes,
+                             size_t maxBytes);
+
+} // namespace d3dx9

@@ -1,0 +1,15 @@
+// Code page 932 text decoding (Windows Shift_JIS with the NEC and IBM rows) through iconv.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace d3dx9 {
+
+// The UTF-8 form of CP932 bytes; false when they are not valid CP932.
+bool Cp932ToUtf8(const char* bytes, size_t length, std::string& utf8);
+
+// The code points of CP932 bytes; false when they are not valid CP932.
+bool Cp932ToCodePoints(const char* bytes, size_t length, std::u32string& codePoints);
+
+} // namespace d3dx9
