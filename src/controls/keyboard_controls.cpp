@@ -10,9 +10,15 @@ namespace {
 
 // Letters and top-row digits are read with GetAsyncKeyState (held when negative); Esc, the keypad
 // and the page keys with GetKeyState.
-bool AsyncHeld(int key) { return GetAsyncKeyState(key) < 0; }
-bool Held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
-bool HeldLowBit(int key) { return (GetKeyState(key) & 0x80) != 0; }
+bool AsyncHeld(int key) {
+    return GetAsyncKeyState(key) < 0;
+}
+bool Held(int key) {
+    return (GetKeyState(key) & 0x8000) != 0;
+}
+bool HeldLowBit(int key) {
+    return (GetKeyState(key) & 0x80) != 0;
+}
 
 // The sideways directions turn the heading by this literal, not by pi/2.
 constexpr double kQuarterTurn = 1.57;

@@ -24,9 +24,12 @@ class Controls : public ::testing::Test {
     void TearDown() override { xoftest::ReleaseAllKeys(); }
 
     static void Frame(std::initializer_list<int> keys, int frames = 1) {
-        for (int key : keys) xoftest::SetKeyDown(key, true);
-        for (int i = 0; i < frames; ++i) UpdateControls();
-        for (int key : keys) xoftest::SetKeyDown(key, false);
+        for (int key : keys)
+            xoftest::SetKeyDown(key, true);
+        for (int i = 0; i < frames; ++i)
+            UpdateControls();
+        for (int key : keys)
+            xoftest::SetKeyDown(key, false);
     }
 };
 
@@ -133,7 +136,8 @@ TEST_F(Controls, HeadingFallsFromTheFirstFrameUntilTheMouseMoves) {
 
 TEST_F(Controls, AmbientClampsAtBothEnds) {
     // From the defaults, 8 lowers the float and the percent together until the floor.
-    for (int frame = 0; frame < 94; ++frame) Frame({'8'});
+    for (int frame = 0; frame < 94; ++frame)
+        Frame({'8'});
     EXPECT_EQ(viewer.ambientRedPercent, 5);
     EXPECT_GE(double(viewer.ambientRed), 0.05);
     Frame({'8'});
@@ -200,8 +204,8 @@ TEST_F(Controls, SidewaysUsesTheHeadingBeforeTheTurnAndTheWalkTheHeadingAfter) {
     viewer.lastMouseX = 800;
     Frame({'D', 'W'});
     const double turned = double(0.0f + 0.008f + 0.0081f);
-    EXPECT_EQ(viewer.eyePosition.x,
-              float(float(0.0 + double(0.04f) * std::sin(1.57)) + double(0.04f) * std::sin(turned)));
+    EXPECT_EQ(viewer.eyePosition.x, float(float(0.0 + double(0.04f) * std::sin(1.57)) +
+                                          double(0.04f) * std::sin(turned)));
 }
 
 TEST_F(Controls, EscPostsQuitAndTheOtherKeysStillAct) {

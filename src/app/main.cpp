@@ -1,0 +1,6 @@
+// xofview's entry point.
+#include "app/viewer.h"
+
+int main() {
+    RunViewer();
+}

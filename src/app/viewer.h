@@ -1,0 +1,20 @@
+// The viewer's life: start-up, the message loop and shutdown, and the window procedure.
+#pragma once
+
+#include <windows.h>
+
+// Sets up the window and graphics, runs the loop until WM_QUIT and ends the process.
+[[noreturn]] void RunViewer();
+
+// Start-up up to the first frame: state defaults, brush, class, window, graphics. Ends the
+// process with status 1 when graphics cannot start.
+void StartViewer();
+
+// One pass of the message loop: handles one message, or draws one frame when none waits.
+// Returns false once WM_QUIT has been taken.
+bool RunLoopPass();
+
+// Releases the scene objects and the DirectX objects, in that order.
+void ShutdownViewer();
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,29 @@
+// MeshModel: the shown model, its materials and a texture per material.
+#pragma once
+
+#include <shellapi.h>
+#include <windows.h>
+
+#include "app/viewer_state.h"
+
+struct ID3DXMesh;
+struct IDirect3DTexture9;
+struct D3DMATERIAL9;
+
+// Subset i is drawn with materials[i] and textures[i]. An empty model (no mesh, count 0)
+// draws nothing and releases nothing.
+struct MeshModel {
+    ID3DXMesh* mesh;
+    D3DMATERIAL9* materials;
+    IDirect3DTexture9** textures;
+    DWORD materialCount;
+};
+
+// Fills a zero-filled model from an .x file; on failure the model stays empty and stderr
+// names the file and the reason. Returns whether the model loaded.
+bool LoadMeshModel(MeshModel* model, const char* path);
+void DrawMeshModel(MeshModel* model, const Vector3& position, const Vector3& rotation);
+void ReleaseMeshModel(MeshModel* model);
+
+// WM_DROPFILES: the first dropped file becomes the model when it loads.
+void OnDropFiles(HDROP drop);
