@@ -11,20 +11,44 @@ constexpr BYTE kToggled = 0x01;
 BYTE threadKeys[256];   // as of the last key message retrieved
 BYTE physicalKeys[256]; // as the hardware has them now
 
+void Set(BYTE* keys, UINT virtualKey, bool down) {
+    BYTE& key = keys[virtualKey];
+    if (down && !(key & kDown)) key ^= kToggled; // auto-repeat does not toggle
+    key = down ? BYTE(key | kDown) : BYTE(key & ~kDown);
+}
+
+// The left and right keys of Shift, Ctrl and Alt, and the key that stands for either.
+struct SidedPair {
+    UINT left, right, either;
+};
+constexpr SidedPair kSidedPairs[] = {
+    {VK_LSHIFT, VK_RSHIFT, VK_SHIFT},
+    {VK_LCONTROL, VK_RCONTROL, VK_CONTROL},
+    {VK_LMENU, VK_RMENU, VK_MENU},
+};
+
+// Sets a key; a left or right modifier also sets the key for either side, which is down while
+// one of the two is.
+void SetKey(BYTE* keys, UINT virtualKey, bool down) {
+    if (virtualKey > 0xFF) return;
+    Set(keys, virtualKey, down);
+    for (const SidedPair& pair : kSidedPairs) {
+        if (virtualKey != pair.left && virtualKey != pair.right) continue;
+        bool either = (keys[pair.left] & kDown) || (keys[pair.right] & kDown);
+        Set(keys, pair.either, either);
+    }
+}
+
 } // namespace
 
 namespace win32 {
 
 void KeyboardSetPhysical(UINT virtualKey, bool down) {
-    if (virtualKey > 0xFF) return;
-    physicalKeys[virtualKey] = down ? kDown : 0;
+    SetKey(physicalKeys, virtualKey, down);
 }
 
 void KeyboardApplyMessage(UINT virtualKey, bool down) {
-    if (virtualKey > 0xFF) return;
-    BYTE& key = threadKeys[virtualKey];
-    if (down && !(key & kDown)) key ^= kToggled; // auto-repeat does not toggle
-    key = down ? BYTE(key | kDown) : BYTE(key & ~kDown);
+    SetKey(threadKeys, virtualKey, down);
 }
 
 void KeyboardReset() {

@@ -12,6 +12,9 @@ void KeyboardSetPhysical(UINT virtualKey, bool down);
 // queue. A press flips the key's toggle bit, as on Windows.
 void KeyboardApplyMessage(UINT virtualKey, bool down);
 
+// A left or right modifier (VK_LSHIFT, VK_RCONTROL, ...) given to either function also sets the
+// key for both sides (VK_SHIFT, VK_CONTROL, VK_MENU), which is down while either side is.
+
 // Every key up and untoggled.
 void KeyboardReset();
 
