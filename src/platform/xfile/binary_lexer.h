@@ -1,0 +1,37 @@
+// Tokeniser for the binary form of .x files.
+#pragma once
+
+#include "xfile/token.h"
+
+#include <cstddef>
+
+namespace xfile {
+
+class BinaryLexer {
+  public:
+    // Binary lists carry no separators; single values may have them or not.
+    static constexpr bool kSeparatorsRequired = false;
+    static constexpr size_t kTypicalBytesPerNumber = 4; // one float of a list
+
+    BinaryLexer(const uint8_t* begin, const uint8_t* end, int float_size)
+        : begin_(begin), p_(begin), end_(end), float_bytes_(float_size == 64 ? 8 : 4) {}
+
+    void Next(Token& t, bool name_wanted = false);
+    int float_bytes() const { return float_bytes_; }
+    size_t size() const { return static_cast<size_t>(end_ - begin_); }
+
+  private:
+    bool ReadWord(uint16_t& v);
+    bool ReadDword(uint32_t& v);
+    void Fail(Token& t, const char* message) {
+        t.kind = Tok::Error;
+        t.error = message;
+    }
+
+    const uint8_t* begin_;
+    const uint8_t* p_;
+    const uint8_t* end_;
+    int float_bytes_;
+};
+
+} // namespace xfile

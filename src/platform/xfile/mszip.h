@@ -1,0 +1,23 @@
+// MSZIP, the compression of `tzip` and `bzip` .x files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace xfile {
+
+struct MszipResult {
+    bool ok = false;
+    size_t offset = 0; // where in `in` decoding failed
+    const char* message = "";
+};
+
+// Inflates the MSZIP blocks in `in` (each: WORD uncompressed size, WORD compressed size, "CK",
+// raw deflate data) into `out`. The 32 KB history carries from block to block. Fails when the
+// output would exceed `expected_size`, or falls short of it when the blocks run out.
+MszipResult InflateMszip(std::span<const uint8_t> in, uint32_t expected_size,
+                         std::vector<uint8_t>& out);
+
+} // namespace xfile

@@ -1,0 +1,409 @@
+// The .x grammar over either lexer: header checks, templates, data objects, references, and
+// the entry point Parse().
+#include "xfile/binary_lexer.h"
+#include "xfile/document.h"
+#include "xfile/mszip.h"
+#include "xfile/text_lexer.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+#include <type_traits>
+#include <unordered_map>
+
+namespace xfile {
+namespace {
+
+struct GuidHash {
+    size_t operator()(const Guid& g) const {
+        uint64_t a = g.data1 | (uint64_t{g.data2} << 32) | (uint64_t{g.data3} << 48);
+        uint64_t b;
+        std::memcpy(&b, g.data4, 8);
+        return std::hash<uint64_t>()(a * 0x9E3779B97F4A7C15ull ^ b);
+    }
+};
+
+// Points each reference at the first object of that name (or GUID) that closed before it, so
+// following references always leads to earlier, finished subtrees and never loops.
+void ResolveReferences(std::vector<Node>& nodes, const std::string& chars) {
+    std::unordered_map<std::string_view, uint32_t> by_name;
+    std::unordered_map<Guid, uint32_t, GuidHash> by_guid;
+    bool any = false;
+    for (const Node& n : nodes)
+        any = any || n.is_reference;
+    if (!any) return;
+    for (uint32_t i = 0; i < nodes.size(); ++i) {
+        const Node& n = nodes[i];
+        if (n.is_reference) continue;
+        if (n.name.length) by_name.try_emplace({chars.data() + n.name.offset, n.name.length}, i);
+        if (n.has_guid) by_guid.try_emplace(n.guid, i);
+    }
+    for (uint32_t i = 0; i < nodes.size(); ++i) {
+        Node& r = nodes[i];
+        if (!r.is_reference) continue;
+        uint32_t target = kNoNode;
+        if (r.name.length) {
+            auto it = by_name.find({chars.data() + r.name.offset, r.name.length});
+            if (it != by_name.end()) target = it->second;
+        } else {
+            auto it = by_guid.find(r.guid);
+            if (it != by_guid.end()) target = it->second;
+        }
+        if (target != kNoNode && nodes[target].end <= i) r.target = target;
+    }
+}
+
+} // namespace
+
+template <class Lexer> class Parser {
+  public:
+    Parser(Lexer& lexer, Document& doc) : lex_(lexer), doc_(doc) {}
+
+    bool Run();
+    size_t fail_offset() const { return fail_offset_; }
+    const char* fail_message() const { return fail_message_; }
+
+  private:
+    bool Fail(size_t offset, const char* message) {
+        fail_offset_ = offset;
+        fail_message_ = message;
+        return false;
+    }
+    bool Next(Token& t, bool name_wanted = false) {
+        lex_.Next(t, name_wanted);
+        return t.kind != Tok::Error || Fail(t.offset, t.error);
+    }
+    StrRef Keep(std::string_view s) {
+        StrRef ref{static_cast<uint32_t>(doc_.chars_.size()), static_cast<uint32_t>(s.size())};
+        doc_.chars_.append(s);
+        return ref;
+    }
+    bool IsDeclared(std::string_view name) const {
+        for (const std::string& d : declared_)
+            if (EqualsIgnoringCase(d, name)) return true;
+        return false;
+    }
+    bool ParseTemplate();
+    bool BeginObject(const Token& type);
+    void EndObject();
+    bool AddReference();
+    bool AddValues(const Token& t);
+
+    Lexer& lex_;
+    Document& doc_;
+    std::vector<uint32_t> open_; // indices of the objects whose '}' is still to come
+    std::vector<std::string> declared_;
+    bool need_separator_ = false;
+    // An object of unknown type is parsed like any other, then dropped with all it holds.
+    struct Skip {
+        bool active = false;
+        size_t depth = 0, nodes = 0, numbers = 0, strings = 0, chars = 0;
+    } skip_;
+    size_t fail_offset_ = 0;
+    const char* fail_message_ = "";
+};
+
+template <class Lexer> bool Parser<Lexer>::Run() {
+    // Reserving what the data typically holds avoids copying the number array as it grows.
+    doc_.numbers_.reserve(lex_.size() / Lexer::kTypicalBytesPerNumber);
+    Token t;
+    for (;;) {
+        if (!Next(t)) return false;
+        if (t.kind == Tok::End) {
+            if (!open_.empty()) return Fail(t.offset, "end of data inside an object: '}' missing");
+            ResolveReferences(doc_.nodes_, doc_.chars_);
+            return true;
+        }
+        if (open_.empty()) {
+            if (t.kind == Tok::Template ||
+                (t.kind == Tok::Name && EqualsIgnoringCase(t.text, "template"))) {
+                if (!ParseTemplate()) return false;
+            } else if (t.kind == Tok::Name) {
+                if (!BeginObject(t)) return false;
+            } else {
+                return Fail(t.offset, "a template or a data object expected");
+            }
+            continue;
+        }
+        switch (t.kind) {
+        case Tok::Number:
+        case Tok::IntegerList:
+        case Tok::FloatList:
+        case Tok::String:
+            if (!AddValues(t)) return false;
+            break;
+        case Tok::Comma:
+        case Tok::Semicolon:
+            need_separator_ = false;
+            break;
+        case Tok::Guid: {
+            const uint32_t index = open_.back();
+            Node& node = doc_.nodes_[index];
+            if (node.has_guid || node.numbers_count || node.strings_count ||
+                doc_.nodes_.size() != index + 1u)
+                return Fail(t.offset, "a GUID may only open an object's data");
+            node.has_guid = true;
+            node.guid = t.guid;
+            break;
+        }
+        case Tok::OBrace:
+            if (!AddReference()) return false;
+            break;
+        case Tok::Name:
+            if (!BeginObject(t)) return false;
+            break;
+        case Tok::CBrace:
+            EndObject();
+            break;
+        default:
+            return Fail(t.offset, "unexpected token in a data object");
+        }
+    }
+}
+
+template <class Lexer> bool Parser<Lexer>::ParseTemplate() {
+    Token t;
+    if (!Next(t, true)) return false;
+    if (t.kind != Tok::Name) return Fail(t.offset, "template name expected");
+    declared_.emplace_back(t.text);
+    if (!Next(t)) return false;
+    if (t.kind != Tok::OBrace) return Fail(t.offset, "'{' expected after the template name");
+    // Members, array dimensions and restrictions are read but not kept: data objects carry
+    // their values untyped, and the tree's users know the layouts they need.
+    for (;;) {
+        if (!Next(t)) return false;
+        switch (t.kind) {
+        case Tok::CBrace:
+            return true;
+        case Tok::End:
+            return Fail(t.offset, "end of data inside a template");
+        case Tok::OBrace:
+            return Fail(t.offset, "'{' inside a template");
+        case Tok::String:
+            return Fail(t.offset, "string inside a template");
+        default:
+            break;
+        }
+    }
+}
+
+template <class Lexer> bool Parser<Lexer>::BeginObject(const Token& type) {
+    const size_t type_offset = type.offset;
+    if (open_.size() >= kMaxDepth) return Fail(type_offset, "objects nested too deeply");
+    Node node;
+    const bool known = FindStandardTemplate(type.text, &node.type) || IsDeclared(type.text);
+    if (!known && !skip_.active) {
+        skip_ = {true,
+                 open_.size(),
+                 doc_.nodes_.size(),
+                 doc_.numbers_.size(),
+                 doc_.strings_.size(),
+                 doc_.chars_.size()};
+    }
+    node.type_name = Keep(type.text);
+    Token t;
+    if (!Next(t, true)) return false;
+    if (t.kind == Tok::Name) {
+        node.name = Keep(t.text);
+        if (!Next(t)) return false;
+    }
+    if (t.kind != Tok::OBrace)
+        return Fail(t.offset, "'{' expected after the object's type and name");
+    node.numbers_begin = static_cast<uint32_t>(doc_.numbers_.size());
+    node.strings_begin = static_cast<uint32_t>(doc_.strings_.size());
+    open_.push_back(static_cast<uint32_t>(doc_.nodes_.size()));
+    doc_.nodes_.push_back(node);
+    need_separator_ = false;
+    return true;
+}
+
+template <class Lexer> void Parser<Lexer>::EndObject() {
+    const uint32_t index = open_.back();
+    open_.pop_back();
+    doc_.nodes_[index].end = static_cast<uint32_t>(doc_.nodes_.size());
+    need_separator_ = false;
+    if (skip_.active && open_.size() == skip_.depth) {
+        doc_.nodes_.resize(skip_.nodes);
+        doc_.numbers_.resize(skip_.numbers);
+        doc_.strings_.resize(skip_.strings);
+        doc_.chars_.resize(skip_.chars);
+        skip_.active = false;
+    }
+}
+
+template <class Lexer> bool Parser<Lexer>::AddReference() {
+    Node ref;
+    ref.is_reference = true;
+    Token t;
+    if (!Next(t, true)) return false;
+    if (t.kind == Tok::Name) {
+        ref.name = Keep(t.text);
+        if (!Next(t)) return false;
+    }
+    if (t.kind == Tok::Guid) {
+        ref.has_guid = true;
+        ref.guid = t.guid;
+        if (!Next(t)) return false;
+    }
+    if (t.kind != Tok::CBrace || (ref.name.length == 0 && !ref.has_guid))
+        return Fail(t.offset, "a reference is '{ name }', '{ <GUID> }' or '{ name <GUID> }'");
+    ref.numbers_begin = static_cast<uint32_t>(doc_.numbers_.size());
+    ref.strings_begin = static_cast<uint32_t>(doc_.strings_.size());
+    ref.end = static_cast<uint32_t>(doc_.nodes_.size() + 1);
+    doc_.nodes_.push_back(ref);
+    need_separator_ = false;
+    return true;
+}
+
+template <class Lexer> bool Parser<Lexer>::AddValues(const Token& t) {
+    if (Lexer::kSeparatorsRequired && need_separator_)
+        return Fail(t.offset, "',' or ';' expected between values");
+    // Values come before children; a skipped unknown child leaves no trace.
+    if (doc_.nodes_.size() != open_.back() + 1u)
+        return Fail(t.offset, "values after a child object");
+    Node& node = doc_.nodes_[open_.back()];
+    auto& numbers = doc_.numbers_;
+    if (t.kind == Tok::String) {
+        doc_.strings_.push_back(Keep(t.text));
+        ++node.strings_count;
+        need_separator_ = true;
+        return true;
+    }
+    if (t.kind == Tok::Number) {
+        numbers.push_back(t.number);
+        ++node.numbers_count;
+        need_separator_ = true;
+        return true;
+    }
+    if constexpr (std::is_same_v<Lexer, BinaryLexer>) {
+        const size_t start = numbers.size();
+        numbers.resize(start + t.count);
+        double* out = numbers.data() + start;
+        const uint8_t* in = t.data;
+        if (t.kind == Tok::IntegerList) {
+            for (uint32_t i = 0; i < t.count; ++i, in += 4) {
+                uint32_t v;
+                std::memcpy(&v, in, 4);
+                out[i] = v;
+            }
+        } else if (lex_.float_bytes() == 8) {
+            for (uint32_t i = 0; i < t.count; ++i, in += 8)
+                std::memcpy(&out[i], in, 8);
+        } else {
+            for (uint32_t i = 0; i < t.count; ++i, in += 4) {
+                float v;
+                std::memcpy(&v, in, 4);
+                out[i] = v;
+            }
+        }
+        node.numbers_count += t.count;
+    }
+    return true;
+}
+
+namespace {
+
+// 1-based line and column of `offset` in text whose first line starts with the 16-byte header.
+void TextPosition(std::span<const uint8_t> payload, size_t offset, Error& e) {
+    uint32_t line = 1;
+    size_t line_start = 0;
+    for (size_t i = 0; i < offset && i < payload.size(); ++i) {
+        if (payload[i] == '\n') {
+            ++line;
+            line_start = i + 1;
+        }
+    }
+    e.line = line;
+    e.column = static_cast<uint32_t>(offset - line_start + 1 + (line == 1 ? 16 : 0));
+}
+
+Status HeaderFault(Status status, size_t offset, const char* message, Error& e) {
+    e.status = status;
+    e.offset = offset;
+    e.line = 1;
+    e.column = static_cast<uint32_t>(offset + 1);
+    e.message = message;
+    return status;
+}
+
+template <class Lexer>
+Status RunParser(Lexer& lexer, Document& doc, std::span<const uint8_t> payload, bool text,
+                 Error& e) {
+    Parser<Lexer> parser(lexer, doc);
+    if (parser.Run()) return Status::Ok;
+    e.status = Status::ParseError;
+    e.offset = 16 + parser.fail_offset();
+    e.message = parser.fail_message();
+    if (text) TextPosition(payload, parser.fail_offset(), e);
+    return Status::ParseError;
+}
+
+} // namespace
+
+// Friend of Document through this exact signature.
+Status Parse(std::span<const uint8_t> bytes, Document& doc, Error* error) {
+    Error local;
+    Error& e = error ? *error : local;
+    e = Error{};
+    doc.clear();
+    Status status = Status::Ok;
+    try {
+        const auto field = [&](size_t at, const char* value) {
+            return std::memcmp(bytes.data() + at, value, 4) == 0;
+        };
+        if (bytes.size() < 16 || !field(0, "xof "))
+            return HeaderFault(Status::BadFileType, 0, "not an .x file: 'xof ' missing", e);
+        if (!field(4, "0302") && !field(4, "0303"))
+            return HeaderFault(Status::BadFileVersion, 4, "version other than 0302 or 0303", e);
+        const bool text = field(8, "txt ") || field(8, "tzip");
+        const bool compressed = field(8, "tzip") || field(8, "bzip");
+        if (!text && !compressed && !field(8, "bin "))
+            return HeaderFault(Status::BadFileType, 8, "format other than txt, bin, tzip, bzip", e);
+        if (!field(12, "0032") && !field(12, "0064"))
+            return HeaderFault(Status::BadFileFloatSize, 12, "float size other than 0032 or 0064",
+                               e);
+        if (bytes.size() > std::numeric_limits<uint32_t>::max())
+            return HeaderFault(Status::OutOfMemory, 0, "file larger than 4 GB", e);
+        doc.format_ = text ? Format::Text : Format::Binary;
+        doc.float_size_ = field(12, "0064") ? 64 : 32;
+
+        std::span<const uint8_t> payload = bytes.subspan(16);
+        std::vector<uint8_t> inflated;
+        if (compressed) {
+            uint32_t total = 0;
+            if (payload.size() >= 4) std::memcpy(&total, payload.data(), 4);
+            if (payload.size() < 4 || total < 16) {
+                status = Status::ParseError;
+                e = Error{status, 16, 0, 0, "compressed file without a valid size"};
+            } else {
+                MszipResult r = InflateMszip(payload.subspan(4), total - 16, inflated);
+                if (!r.ok) {
+                    status = Status::ParseError;
+                    e = Error{status, 20 + r.offset, 0, 0, r.message};
+                }
+                payload = inflated;
+            }
+        }
+        if (status == Status::Ok) {
+            if (text) {
+                const char* chars = reinterpret_cast<const char*>(payload.data());
+                TextLexer lexer(chars, chars + payload.size());
+                status = RunParser(lexer, doc, payload, true, e);
+            } else {
+                BinaryLexer lexer(payload.data(), payload.data() + payload.size(), doc.float_size_);
+                status = RunParser(lexer, doc, payload, false, e);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        status = Status::OutOfMemory;
+        e = Error{status, 0, 0, 0, "out of memory"};
+    } catch (...) {
+        status = Status::ParseError;
+        e = Error{status, 0, 0, 0, "unexpected failure"};
+    }
+    if (status != Status::Ok) doc.clear();
+    return status;
+}
+
+} // namespace xfile

@@ -1,0 +1,38 @@
+// Tokeniser for the text form of .x files.
+#pragma once
+
+#include "xfile/token.h"
+
+#include <cstddef>
+
+namespace xfile {
+
+class TextLexer {
+  public:
+    // Text requires a `,` or `;` after each value.
+    static constexpr bool kSeparatorsRequired = true;
+    static constexpr size_t kTypicalBytesPerNumber = 8; // "0.123456;"
+
+    TextLexer(const char* begin, const char* end) : begin_(begin), p_(begin), end_(end) {}
+
+    // The next token. With `name_wanted`, a run of name characters is a Name even when it
+    // starts with a digit (object names such as `1stBone`).
+    void Next(Token& t, bool name_wanted = false);
+
+    size_t size() const { return static_cast<size_t>(end_ - begin_); }
+
+  private:
+    void LexNumber(Token& t);
+    void LexName(Token& t);
+    void LexGuid(Token& t);
+    void Fail(Token& t, const char* message) {
+        t.kind = Tok::Error;
+        t.error = message;
+    }
+
+    const char* begin_;
+    const char* p_;
+    const char* end_;
+};
+
+} // namespace xfile

@@ -1,0 +1,590 @@
+// The .x reader: header checks, text and binary syntax, MSZIP, the tree, references, limits,
+// and every file of the shared corpus.
+#include "xfile/document.h"
+#include "xfile_test_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+using xfile::Document;
+using xfile::Error;
+using xfile::Node;
+using xfile::Status;
+using xfile::Template;
+using xfile_test::BinaryWriter;
+using xfile_test::Bytes;
+
+namespace {
+
+Status ParseBytes(std::string_view bytes, Document& doc, Error* e = nullptr) {
+    return xfile::Parse(Bytes(bytes), doc, e);
+}
+
+Status ParseText(std::string_view body, Document& doc, Error* e = nullptr) {
+    return ParseBytes("xof 0303txt 0032\n" + std::string(body), doc, e);
+}
+
+std::vector<double> Numbers(const Document& doc, const Node& n) {
+    auto s = doc.numbers(n);
+    return {s.begin(), s.end()};
+}
+
+// Two documents hold the same objects, names, strings and numbers (as floats, within
+// `tolerance`).
+void ExpectSameTree(const Document& a, const Document& b, double tolerance = 0) {
+    ASSERT_EQ(a.nodes().size(), b.nodes().size());
+    for (size_t i = 0; i < a.nodes().size(); ++i) {
+        const Node& x = a.nodes()[i];
+        const Node& y = b.nodes()[i];
+        SCOPED_TRACE("node " + std::to_string(i) + " " + std::string(a.type_name(x)));
+        EXPECT_EQ(x.type, y.type);
+        EXPECT_EQ(x.is_reference, y.is_reference);
+        EXPECT_EQ(x.end, y.end);
+        EXPECT_EQ(x.target, y.target);
+        EXPECT_EQ(a.name(x), b.name(y));
+        EXPECT_EQ(a.type_name(x), b.type_name(y));
+        ASSERT_EQ(x.numbers_count, y.numbers_count);
+        for (uint32_t k = 0; k < x.numbers_count; ++k)
+            ASSERT_NEAR(static_cast<float>(a.numbers(x)[k]), static_cast<float>(b.numbers(y)[k]),
+                        tolerance)
+                << "number " << k;
+        ASSERT_EQ(x.strings_count, y.strings_count);
+        for (uint32_t k = 0; k < x.strings_count; ++k)
+            EXPECT_EQ(a.string(x, k), b.string(y, k));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Header
+
+TEST(XFileHeader, AcceptsEveryFormatVersionAndFloatSize) {
+    for (const char* h :
+         {"xof 0303txt 0032", "xof 0302txt 0064", "xof 0303bin 0032", "xof 0303bin 0064"}) {
+        Document doc;
+        EXPECT_EQ(ParseBytes(h, doc), Status::Ok) << h;
+        EXPECT_TRUE(doc.nodes().empty());
+    }
+    Document doc;
+    EXPECT_EQ(ParseBytes("xof 0303bin 0064", doc), Status::Ok);
+    EXPECT_EQ(doc.format(), xfile::Format::Binary);
+    EXPECT_EQ(doc.float_size(), 64);
+}
+
+TEST(XFileHeader, EachFaultHasItsStatusAndPlace) {
+    struct Case {
+        const char* bytes;
+        Status status;
+        uint64_t offset;
+    } cases[] = {
+        {"xOf 0303txt 0032", Status::BadFileType, 0},
+        {"xof 0303txt 003", Status::BadFileType, 0}, // shorter than a header
+        {"", Status::BadFileType, 0},
+        {"xof 0102txt 0032", Status::BadFileVersion, 4},
+        {"xof 0304txt 0032", Status::BadFileVersion, 4},
+        {"xof 0303cmp 0032", Status::BadFileType, 8},
+        {"xof 0303TXT 0032", Status::BadFileType, 8},
+        {"xof 0303txt 0050", Status::BadFileFloatSize, 12},
+    };
+    for (const Case& c : cases) {
+        Document doc;
+        Error e;
+        EXPECT_EQ(ParseBytes(c.bytes, doc, &e), c.status) << c.bytes;
+        EXPECT_EQ(e.status, c.status);
+        EXPECT_EQ(e.offset, c.offset) << c.bytes;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text syntax
+
+TEST(XFileText, ReadsValuesWithTheSeparatorsExportersWrite) {
+    Document doc;
+    ASSERT_EQ(ParseText("Mesh m {\n"
+                        "  3;\n"
+                        "  1.0;2.0;3.0;,\n"
+                        "  -4;5e-1;+6.25E+01;;;,\n"
+                        "  .5;-.25;1.5e-005;,;\n"   // `,;` and `,` runs: accepted, unlike D3DX
+                        "  2; 3;0,1,2;, 3;2,1,0;\n" // no `;` before '}'
+                        "}",
+                        doc),
+              Status::Ok);
+    ASSERT_EQ(doc.nodes().size(), 1u);
+    EXPECT_EQ(Numbers(doc, doc.nodes()[0]),
+              (std::vector<double>{3, 1, 2, 3, -4, 0.5, 62.5, 0.5, -0.25, 1.5e-5, 2, 3, 0, 1, 2, 3,
+                                   2, 1, 0}));
+}
+
+TEST(XFileText, CommentsMayStandBetweenAnyTokens) {
+    Document doc;
+    ASSERT_EQ(ParseText("# header comment\n"
+                        "Frame // type\n"
+                        " f # name next\n"
+                        "{ // open\n"
+                        "  Vector { 1; # x\n 2; // y\n 3; }\n"
+                        "}\n// trailing",
+                        doc),
+              Status::Ok);
+    ASSERT_EQ(doc.nodes().size(), 2u);
+    EXPECT_EQ(doc.name(doc.nodes()[0]), "f");
+    EXPECT_EQ(Numbers(doc, doc.nodes()[1]), (std::vector<double>{1, 2, 3}));
+}
+
+TEST(XFileText, MsvcNanAndInfinityPrintsReadAsZero) {
+    Document doc;
+    ASSERT_EQ(ParseText("Vector { -1.#IND00; 1.#QNAN0; 1.#INF00; }", doc), Status::Ok);
+    EXPECT_EQ(Numbers(doc, doc.nodes()[0]), (std::vector<double>{0, 0, 0}));
+}
+
+TEST(XFileText, LargeDwordsStayExact) {
+    Document doc;
+    ASSERT_EQ(ParseText("Header { 4294967295; 123456789012; 0; }", doc), Status::Ok);
+    EXPECT_EQ(Numbers(doc, doc.nodes()[0]), (std::vector<double>{4294967295.0, 123456789012.0, 0}));
+}
+
+TEST(XFileText, NamesTakeOddCharactersAndCp932) {
+    Document doc;
+    // "\x83\x7b" is a CP932 character whose second byte is '{'.
+    ASSERT_EQ(ParseText("Frame Box01.001-#2|x {}\n"
+                        "Frame 1stBone {}\n"
+                        "Frame \x83\x7b\x95\x5c {}\n",
+                        doc),
+              Status::Ok);
+    ASSERT_EQ(doc.nodes().size(), 3u);
+    EXPECT_EQ(doc.name(doc.nodes()[0]), "Box01.001-#2|x");
+    EXPECT_EQ(doc.name(doc.nodes()[1]), "1stBone");
+    EXPECT_EQ(doc.name(doc.nodes()[2]), "\x83\x7b\x95\x5c");
+}
+
+TEST(XFileText, TemplateNamesMatchInAnyCase) {
+    Document doc;
+    ASSERT_EQ(ParseText("TextureFileName { \"a.png\"; }\n"
+                        "TEXTUREFILENAME { \"b.png\"; }\n"
+                        "texturefilename { \"c.png\"; }\n"
+                        "mesh { 0; 0; }",
+                        doc),
+              Status::Ok);
+    ASSERT_EQ(doc.nodes().size(), 4u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(doc.nodes()[i].type, Template::TextureFilename);
+    EXPECT_EQ(doc.type_name(doc.nodes()[0]), "TextureFileName");
+    EXPECT_EQ(doc.nodes()[3].type, Template::Mesh);
+}
+
+TEST(XFileText, StringsAreKeptVerbatim) {
+    Document doc;
+    ASSERT_EQ(ParseText("TextureFilename { \".\\\\tex;tures\\\\a b.png\"; }\n"
+                        "TextureFilename { \"\"; }",
+                        doc),
+              Status::Ok);
+    EXPECT_EQ(doc.string(doc.nodes()[0], 0), ".\\\\tex;tures\\\\a b.png");
+    EXPECT_EQ(doc.nodes()[1].strings_count, 1u);
+    EXPECT_EQ(doc.string(doc.nodes()[1], 0), "");
+}
+
+TEST(XFileText, TemplatesAreDeclaredAndTheirObjectsKept) {
+    Document doc;
+    ASSERT_EQ(ParseText("template KeyValuePair {\n"
+                        " <26e6b1c3-3d4d-4a1d-a437-b33668ffa1c2>\n"
+                        " STRING key;\n STRING value;\n"
+                        " array DWORD d[2][nCount];\n"
+                        " [...]\n"
+                        "}\n"
+                        "template Restricted { <26E6B1C3-3D4D-4A1D-A437-B33668FFA1C3> "
+                        "[Material <3d82ab4d-62da-11cf-ab39-0020af71e433>, Frame] }\n"
+                        "keyvaluepair { \"k\"; \"v\"; }\n",
+                        doc),
+              Status::Ok);
+    ASSERT_EQ(doc.nodes().size(), 1u);
+    EXPECT_EQ(doc.nodes()[0].type, Template::Custom);
+    EXPECT_EQ(doc.string(doc.nodes()[0], 1), "v");
+}
+
+TEST(XFileText, UnknownObjectsAreSkippedWithAllTheyHold) {
+    Document doc;
+    ASSERT_EQ(ParseText("Mystery a { 1; 2; \"s\"; Vector { 1; 2; 3; } Other { Frame {} } }\n"
+                        "Frame f { Mystery { 7; } Vector v { 4; 5; 6; } }",
+                        doc),
+              Status::Ok);
+    ASSERT_EQ(doc.nodes().size(), 2u);
+    EXPECT_EQ(doc.name(doc.nodes()[0]), "f");
+    EXPECT_EQ(doc.nodes()[0].end, 2u);
+    EXPECT_EQ(Numbers(doc, doc.nodes()[1]), (std::vector<double>{4, 5, 6}));
+}
+
+TEST(XFileText, GuidOpensAnObject) {
+    Document doc;
+    ASSERT_EQ(ParseText("Frame f { <01234567-89ab-cdef-0123-456789ABCDEF> }", doc), Status::Ok);
+    const Node& n = doc.nodes()[0];
+    ASSERT_TRUE(n.has_guid);
+    EXPECT_EQ(n.guid.data1, 0x01234567u);
+    EXPECT_EQ(n.guid.data2, 0x89abu);
+    EXPECT_EQ(n.guid.data3, 0xcdefu);
+    EXPECT_EQ(n.guid.data4[0], 0x01);
+    EXPECT_EQ(n.guid.data4[7], 0xEF);
+}
+
+TEST(XFileText, EachSyntaxFaultIsAParseErrorAtItsPlace) {
+    struct Case {
+        const char* body; // follows "xof 0303txt 0032\n": line 2 is the body's first line
+        uint32_t line, column;
+    } cases[] = {
+        {"Vector { 1 2; 3; }", 2, 12},         // no separator between values
+        {"Vector { \"s\" 2; }", 2, 14},        // no separator after a string
+        {"TextureFilename { \"abc; }", 2, 19}, // string never closed
+        {"Vector { 1; / 2; }", 2, 13},         // lone '/'
+        {"Frame { <0123-45> }", 2, 9},         // malformed GUID
+        {"Vector { 1.5f; }", 2, 10},           // malformed number
+        {"Vector { 1.2.3; }", 2, 10},          // malformed number
+        {"Vector { -; }", 2, 10},              // sign without digits
+        {"Frame {\n Frame {\n}", 4, 2},        // '}' missing at the end
+        {"Frame a b {}", 2, 9},                // two names
+        {"Frame a", 2, 8},                     // '{' missing
+        {"Mesh { 1; Vector {} 2; }", 2, 21},   // values after a child
+        {"Frame { 1; <01234567-89ab-cdef-0123-456789abcdef> }", 2, 12}, // GUID not first
+        {"Frame { { } }", 2, 11},                                       // empty reference
+        {"Frame { { a b } }", 2, 13},                                   // reference with two names
+        {"Frame { { a ", 2, 13},                                        // reference cut short
+        {"\n  12;", 3, 3},                                              // value outside any object
+        {"Frame { [ }", 2, 9},                                          // stray bracket in data
+        {"template { }", 2, 10},                                        // template without a name
+        {"template T { DWORD a; { }", 2, 23},                           // '{' inside a template
+        {"template T { DWORD a;", 2, 22},                               // template never closed
+        {"}", 2, 1},                                                    // '}' with nothing open
+        {"Frame > {}", 2, 7},                                           // '>' without a GUID
+    };
+    for (const Case& c : cases) {
+        Document doc;
+        Error e;
+        EXPECT_EQ(ParseText(c.body, doc, &e), Status::ParseError) << c.body;
+        EXPECT_EQ(e.status, Status::ParseError);
+        EXPECT_EQ(e.line, c.line) << c.body << ": " << e.message;
+        EXPECT_EQ(e.column, c.column) << c.body << ": " << e.message;
+        EXPECT_TRUE(doc.nodes().empty());
+    }
+}
+
+TEST(XFileText, ErrorOnTheHeaderLineCountsTheHeaderColumns) {
+    Document doc;
+    Error e;
+    ASSERT_EQ(ParseBytes("xof 0303txt 0032 Frame { 1 2; }", doc, &e), Status::ParseError);
+    EXPECT_EQ(e.line, 1u);
+    EXPECT_EQ(e.column, 28u);
+    EXPECT_EQ(e.offset, 27u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tree and references
+
+TEST(XFileTree, ChildrenAreWalkedInFileOrder) {
+    Document doc;
+    ASSERT_EQ(ParseText("Frame a { Frame b { Frame c {} } Mesh m { 0; 0; } }\nFrame d {}", doc),
+              Status::Ok);
+    std::vector<std::string> top, children;
+    for (const Node& n : doc.top_level())
+        top.emplace_back(doc.name(n));
+    for (const Node& n : doc.children(doc.nodes()[0]))
+        children.emplace_back(doc.name(n));
+    EXPECT_EQ(top, (std::vector<std::string>{"a", "d"}));
+    EXPECT_EQ(children, (std::vector<std::string>{"b", "m"}));
+}
+
+TEST(XFileTree, ReferencesResolveToEarlierClosedObjects) {
+    Document doc;
+    ASSERT_EQ(ParseText("Material red { <11111111-2222-3333-4444-555555555555> 1;0;0;1;; 0; "
+                        "0;0;0;; 0;0;0;; }\n"
+                        "Material red { 0;0;1;1;; 0; 0;0;0;; 0;0;0;; }\n" // a second "red"
+                        "Frame f {\n"
+                        "  { red }\n"
+                        "  { <11111111-2222-3333-4444-555555555555> }\n"
+                        "  { red <11111111-2222-3333-4444-555555555555> }\n"
+                        "  { f }\n"     // its own ancestor: not closed yet
+                        "  { later }\n" // defined after the reference
+                        "  { nowhere }\n"
+                        "}\n"
+                        "Frame later {}",
+                        doc),
+              Status::Ok);
+    std::vector<const Node*> refs;
+    for (const Node& n : doc.children(doc.nodes()[2]))
+        refs.push_back(&n);
+    ASSERT_EQ(refs.size(), 6u);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(refs[i]->is_reference);
+        ASSERT_EQ(doc.resolve(*refs[i]), &doc.nodes()[0]) << i;
+    }
+    for (int i = 3; i < 6; ++i)
+        EXPECT_EQ(doc.resolve(*refs[i]), nullptr) << i;
+    EXPECT_EQ(doc.resolve(doc.nodes()[0]), &doc.nodes()[0]);
+}
+
+TEST(XFileTree, NestingIsBounded) {
+    std::string deep;
+    for (uint32_t i = 0; i < xfile::kMaxDepth; ++i)
+        deep += "Frame{";
+    deep += std::string(xfile::kMaxDepth, '}');
+    Document doc;
+    ASSERT_EQ(ParseText(deep, doc), Status::Ok);
+    EXPECT_EQ(doc.nodes().size(), xfile::kMaxDepth);
+
+    std::string hostile;
+    for (int i = 0; i < 100000; ++i)
+        hostile += "Frame{";
+    Error e;
+    EXPECT_EQ(ParseText(hostile, doc, &e), Status::ParseError);
+    EXPECT_EQ(e.offset, 17u + 6u * xfile::kMaxDepth);
+    EXPECT_TRUE(doc.nodes().empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Binary
+
+std::string BinaryCube(bool doubles) {
+    BinaryWriter w(doubles);
+    const uint8_t d4[8] = {0xAB, 0x39, 0x00, 0x20, 0xAF, 0x71, 0xE4, 0x33};
+    w.Token(31).Name("Vector").Open().Guid(0x3D82AB5E, 0x62DA, 0x11CF, d4);
+    w.Token(42).Name("x").Semicolon().Token(42).Name("y").Semicolon().Close();
+    w.Name("Material").Name("red").Open().Floats({1, 0, 0, 1, 8.5, 0, 0, 0, 0.25, 0.5, 0.75});
+    w.Name("TextureFilename").Open().String("tex\\red.png").Close().Close();
+    w.Name("Frame").Name("root").Open();
+    w.Name("Mesh")
+        .Open()
+        .Integers({3})
+        .Floats({0, 0, 0, 1, 0, 0, 0, 1, 0.1})
+        .Integers({1, 3, 0, 1, 2}); // nFaces, then a face: one list across members
+    w.Name("MeshMaterialList").Open().Integers({1, 1, 0}).Open().Name("red").Close().Close();
+    w.Close().Close();
+    return w.str();
+}
+
+TEST(XFileBinary, ReadsObjectsListsStringsAndReferences) {
+    Document doc;
+    Error e;
+    ASSERT_EQ(ParseBytes("xof 0303bin 0032" + BinaryCube(false), doc, &e), Status::Ok) << e.message;
+    ASSERT_EQ(doc.nodes().size(), 6u);
+    const Node& mat = doc.nodes()[0];
+    EXPECT_EQ(mat.type, Template::Material);
+    EXPECT_EQ(doc.name(mat), "red");
+    EXPECT_EQ(Numbers(doc, mat)[4], 8.5);
+    EXPECT_EQ(doc.string(doc.nodes()[1], 0), "tex\\red.png");
+    const Node& mesh = doc.nodes()[3];
+    EXPECT_EQ(mesh.type, Template::Mesh);
+    EXPECT_EQ(Numbers(doc, mesh), (std::vector<double>{3, 0, 0, 0, 1, 0, 0, 0, 1,
+                                                       static_cast<float>(0.1), 1, 3, 0, 1, 2}));
+    EXPECT_EQ(doc.resolve(doc.nodes()[5]), &mat);
+}
+
+TEST(XFileBinary, SixtyFourBitFloatsReadAsDoubles) {
+    Document d32, d64;
+    ASSERT_EQ(ParseBytes("xof 0303bin 0064" + BinaryCube(true), d64), Status::Ok);
+    ASSERT_EQ(ParseBytes("xof 0303bin 0032" + BinaryCube(false), d32), Status::Ok);
+    EXPECT_EQ(Numbers(d64, d64.nodes()[3])[9], 0.1);
+    ExpectSameTree(d32, d64);
+    // The same bytes read with the other float width no longer fit their tokens.
+    EXPECT_EQ(ParseBytes("xof 0303bin 0032" + BinaryCube(true), d32), Status::ParseError);
+}
+
+TEST(XFileBinary, EachTokenFaultIsAParseErrorAtItsOffset) {
+    struct Case {
+        std::string tokens;
+        uint64_t offset; // in the file, header included
+    } cases[] = {
+        {BinaryWriter().Name("Frame").Open().Token(99).str(), 16 + 11 + 2},
+        {BinaryWriter().Name("Frame").Open().Put(uint16_t{6}).Put(uint32_t{1000}).Put(1u).str(),
+         16 + 13},
+        {BinaryWriter().Name("Frame").Open().Put(uint16_t{7}).Put(0x40000001u).str(), 16 + 13},
+        {BinaryWriter().Put(uint16_t{1}).Put(uint32_t{50}).Raw("Frame").str(), 16},
+        {BinaryWriter().Name("Frame").Open().Put(uint16_t{2}).Put(uint32_t{5}).str(), 16 + 13},
+        {BinaryWriter().Name("Frame").Open().Put(uint16_t{5}).Put(1u).str(), 16 + 13},
+        {BinaryWriter().Name("Frame").Open().Put(uint16_t{3}).Put(uint16_t{1}).str(), 16 + 13},
+        {BinaryWriter().Name("Frame").Open().str(), 16 + 13},    // '}' missing
+        {BinaryWriter().Integers({1, 2}).str(), 16},             // values outside objects
+        {BinaryWriter().Name("Frame").Token(12).str(), 16 + 11}, // '{' expected
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        Document doc;
+        Error e;
+        EXPECT_EQ(ParseBytes("xof 0303bin 0032" + cases[i].tokens, doc, &e), Status::ParseError)
+            << i;
+        EXPECT_EQ(e.offset, cases[i].offset) << i << ": " << e.message;
+        EXPECT_EQ(e.line, 0u);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// MSZIP
+
+std::string LongText() {
+    std::string s = "Mesh big {\n 6000;\n";
+    for (int i = 0; i < 6000; ++i)
+        s += " " + std::to_string(i) + ".5;" + std::to_string(i % 7) + ".25;-1.0;" +
+             (i + 1 < 6000 ? ",\n" : ";\n");
+    s += " 1; 3;0,1,2;;\n}\n";
+    return s;
+}
+
+TEST(XFileMszip, CompressedTextSpansBlocksThatShareHistory) {
+    const std::string text = LongText();
+    ASSERT_GT(text.size(), 3u * 32768);
+    Document plain, packed;
+    ASSERT_EQ(ParseBytes("xof 0303txt 0032" + text, plain), Status::Ok);
+    for (size_t block : {size_t{32768}, size_t{1000}}) {
+        Error e;
+        ASSERT_EQ(ParseBytes(xfile_test::Compressed("xof 0303tzip0032", text, block), packed, &e),
+                  Status::Ok)
+            << e.message;
+        ExpectSameTree(plain, packed);
+    }
+}
+
+TEST(XFileMszip, CompressedBinaryEqualsPlainBinary) {
+    const std::string tokens = BinaryCube(false);
+    Document plain, packed;
+    ASSERT_EQ(ParseBytes("xof 0303bin 0032" + tokens, plain), Status::Ok);
+    ASSERT_EQ(ParseBytes(xfile_test::Compressed("xof 0303bzip0032", tokens, 40), packed),
+              Status::Ok);
+    ExpectSameTree(plain, packed);
+    EXPECT_EQ(packed.format(), xfile::Format::Binary);
+}
+
+TEST(XFileMszip, EachBlockFaultIsAParseError) {
+    const std::string text = LongText();
+    const std::string good = xfile_test::Compressed("xof 0303tzip0032", text, 8192);
+    auto with_total = [&](uint32_t total) {
+        std::string s = good;
+        std::memcpy(s.data() + 16, &total, 4);
+        return s;
+    };
+    std::string no_ck = good;
+    no_ck[24] = 'X';
+    std::string corrupt = good;
+    for (size_t i = 40; i < 60; ++i)
+        corrupt[i] = static_cast<char>(corrupt[i] ^ 0x5A);
+    std::string oversized_block = good;
+    const uint16_t huge = 40000;
+    std::memcpy(oversized_block.data() + 20, &huge, 2);
+
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"no size", "xof 0303tzip0032"},
+        {"size below the header's", with_total(15)},
+        {"declared size larger than the data", with_total(static_cast<uint32_t>(text.size()) + 17)},
+        {"declared size smaller than the data",
+         with_total(static_cast<uint32_t>(text.size()) + 15)},
+        {"missing CK", no_ck},
+        {"corrupt deflate data", corrupt},
+        {"block larger than 32 KB", oversized_block},
+        {"cut short", good.substr(0, good.size() / 2)},
+    };
+    for (const Case& c : cases) {
+        Document doc;
+        Error e;
+        EXPECT_EQ(ParseBytes(c.bytes, doc, &e), Status::ParseError) << c.what;
+        EXPECT_TRUE(doc.nodes().empty());
+    }
+}
+
+TEST(XFileMszip, HugeDeclaredSizeIsNotTrusted) {
+    std::string bytes = xfile_test::Compressed("xof 0303tzip0032", "Frame {}");
+    const uint32_t total = 0xFFFFFFF0u;
+    std::memcpy(bytes.data() + 16, &total, 4);
+    Document doc;
+    Error e;
+    EXPECT_EQ(ParseBytes(bytes, doc, &e), Status::ParseError);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Corpus
+
+Document ParseCorpus(const char* name) {
+    Document doc;
+    Error e;
+    const auto bytes = xfile_test::ReadFile(std::string(XOF_XCORPUS_DIR) + "/" + name);
+    EXPECT_FALSE(bytes.empty()) << name;
+    EXPECT_EQ(xfile::Parse(bytes, doc, &e), Status::Ok)
+        << name << ": " << e.message << " at " << e.line << ":" << e.column;
+    return doc;
+}
+
+const Node* FindFirst(const Document& doc, Template type) {
+    for (const Node& n : doc.nodes())
+        if (n.type == type && !n.is_reference) return &n;
+    return nullptr;
+}
+
+TEST(XFileCorpus, TextCubeHoldsItsHierarchy) {
+    Document doc = ParseCorpus("test_cube_text.x");
+    std::vector<Template> top;
+    for (const Node& n : doc.top_level())
+        top.push_back(n.type);
+    EXPECT_EQ(top, (std::vector<Template>{Template::AnimTicksPerSecond, Template::Material,
+                                          Template::Frame}));
+    const Node* mesh = FindFirst(doc, Template::Mesh);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(doc.name(*mesh), "Cube");
+    EXPECT_EQ(doc.numbers(*mesh)[0], 24);
+    const Node* list = FindFirst(doc, Template::MeshMaterialList);
+    ASSERT_NE(list, nullptr);
+    const Node& ref = *doc.children(*list).begin();
+    EXPECT_EQ(doc.resolve(ref), &doc.nodes()[1]);
+    const Node* skin = FindFirst(doc, Template::SkinWeights);
+    ASSERT_NE(skin, nullptr);
+    EXPECT_EQ(doc.string(*skin, 0), "Cube");
+}
+
+TEST(XFileCorpus, BinaryCompressedAndTextCubesAgree) {
+    Document text = ParseCorpus("test_cube_text.x");
+    Document binary = ParseCorpus("test_cube_binary.x");
+    Document compressed = ParseCorpus("test_cube_compressed.x");
+    ExpectSameTree(binary, compressed);
+    // The text prints six decimals of the floats the binary file holds.
+    ExpectSameTree(text, binary, 1e-6);
+}
+
+TEST(XFileCorpus, KwxportCubeWithVertexColors) {
+    Document doc = ParseCorpus("kwxport_test_cubewithvcolors.x");
+    std::vector<std::string> textures;
+    for (const Node& n : doc.nodes())
+        if (n.type == Template::TextureFilename) textures.emplace_back(doc.string(n, 0));
+    ASSERT_EQ(textures.size(), 3u);
+    EXPECT_EQ(textures[0],
+              "C:\\\\code\\\\sourceforge\\\\kwxport\\\\trunkMerged\\\\test\\\\data\\\\bottom.tga");
+    const Node* colors = FindFirst(doc, Template::MeshVertexColors);
+    ASSERT_NE(colors, nullptr);
+    const Node* mesh = FindFirst(doc, Template::Mesh);
+    EXPECT_EQ(doc.numbers(*colors)[0], doc.numbers(*mesh)[0]);
+    EXPECT_NE(FindFirst(doc, Template::DeclData), nullptr);
+}
+
+TEST(XFileCorpus, ExportedCubeWithTextureFileNameInOtherCase) {
+    Document doc = ParseCorpus("test.x");
+    const Node* tex = FindFirst(doc, Template::TextureFilename);
+    ASSERT_NE(tex, nullptr);
+    EXPECT_EQ(doc.type_name(*tex), "TextureFileName");
+    EXPECT_EQ(doc.string(*tex, 0), ".\\\\test.png");
+}
+
+TEST(XFileCorpus, SkinnedAnimatedCylinder) {
+    Document doc = ParseCorpus("anim_test.x");
+    const Node* mesh = FindFirst(doc, Template::Mesh);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(doc.name(*mesh), "pCylinderShape1");
+    const Node* tex = FindFirst(doc, Template::TextureFilename);
+    ASSERT_NE(tex, nullptr);
+    EXPECT_EQ(doc.string(*tex, 0), "");
+    int skins = 0, keys = 0, resolved_refs = 0;
+    for (const Node& n : doc.nodes()) {
+        skins += n.type == Template::SkinWeights;
+        keys += n.type == Template::AnimationKey;
+        resolved_refs += n.is_reference && doc.resolve(n) != nullptr;
+    }
+    EXPECT_EQ(skins, 4);
+    EXPECT_EQ(keys, 12);
+    EXPECT_EQ(resolved_refs, 4);
+}
+
+} // namespace
