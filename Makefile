@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run format clean
+.PHONY: all deps configure build test run format clean demo
 
 all: build
 
@@ -26,3 +26,8 @@ format:
 
 clean:
 	rm -rf $(BUILD)
+
+# Regenerates demo/ from tools/make_demo.cpp.
+demo: configure
+	@cmake --build $(BUILD) --target make_demo
+	@$(BUILD)/tools/make_demo demo
