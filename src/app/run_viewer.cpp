@@ -38,7 +38,7 @@ void RegisterWindowClass() {
 
 } // namespace
 
-void StartViewer() {
+void StartViewer(const char* modelFile) {
     viewer = ViewerState{};
     viewer.backgroundBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
     RegisterWindowClass();
@@ -46,7 +46,7 @@ void StartViewer() {
     CreateWindowExA(WS_EX_ACCEPTFILES, kWindowClass, kWindowTitle,
                     WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, CW_USEDEFAULT,
                     CW_USEDEFAULT, 810, 600, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    std::strcpy(viewer.modelPath, kModelFile);
+    std::strncpy(viewer.modelPath, modelFile, sizeof viewer.modelPath - 1);
     if (InitGraphics() == 0.0) {
         // InitGraphics has said what failed; a start-up that shows nothing is not a success.
         ExitProcess(1);
@@ -85,7 +85,7 @@ void ShutdownViewer() {
 }
 
 void RunViewer() {
-    StartViewer();
+    StartViewer(kModelFile);
     while (RunLoopPass()) {
     }
     ShutdownViewer();

@@ -6,9 +6,9 @@
 // Sets up the window and graphics, runs the loop until WM_QUIT and ends the process.
 [[noreturn]] void RunViewer();
 
-// Start-up up to the first frame: state defaults, brush, class, window, graphics. Ends the
-// process with status 1 when graphics cannot start.
-void StartViewer();
+// Start-up up to the first frame: state defaults, brush, class, window, graphics, with the
+// model loaded from modelFile. Ends the process with status 1 when graphics cannot start.
+void StartViewer(const char* modelFile);
 
 // One pass of the message loop: handles one message, or draws one frame when none waits.
 // Returns false once WM_QUIT has been taken.

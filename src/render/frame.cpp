@@ -53,11 +53,19 @@ void DrawScene() {
     DrawHudTexts();
 }
 
-void DrawFrame() {
+void RenderFrame() {
     IDirect3DDevice9* device = viewer.device;
     device->BeginScene();
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kClearColour, 1.0f, 0);
     DrawScene();
     device->EndScene();
-    device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+void PresentFrame() {
+    viewer.device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+void DrawFrame() {
+    RenderFrame();
+    PresentFrame();
 }
