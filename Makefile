@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run format clean demo
+.PHONY: all deps configure build test run format clean demo windows
 
 all: build
 
@@ -31,3 +31,7 @@ clean:
 demo: configure
 	@cmake --build $(BUILD) --target make_demo
 	@$(BUILD)/tools/make_demo demo
+
+# The viewer and xofview-shot for Windows (mingw-w64), into build-windows/.
+windows: deps
+	@scripts/windows-build.sh

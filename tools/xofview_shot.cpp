@@ -90,6 +90,7 @@ bool ParseVector(const std::string& text, Vector3* v) {
     return true;
 }
 
+#ifndef _WIN32
 struct KeyName {
     const char* name;
     int virtualKey;
@@ -133,6 +134,7 @@ HeldKeys ParseKeys(const std::string& text) {
     }
     return held;
 }
+#endif
 
 void ApplySetting(const std::string& setting) {
     const size_t equals = setting.find('=');

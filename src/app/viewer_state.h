@@ -3,12 +3,13 @@
 
 #include <windows.h>
 
+#define DIRECTINPUT_VERSION 0x0800
+#include <d3d9.h>
+#include <d3dx9.h>
+#include <dinput.h>
+
 #include <cstdint>
 
-struct IDirect3D9;
-struct IDirect3DDevice9;
-struct ID3DXFont;
-struct IDirectInput8A;
 struct MeshModel;
 struct FilterQuad;
 

@@ -3,7 +3,6 @@
 #include "scene/filter_quad.h"
 #include "scene/mesh_model.h"
 
-#define DIRECTINPUT_VERSION 0x0800
 #include <d3d9.h>
 #include <d3dx9.h>
 #include <dinput.h>

@@ -3,10 +3,9 @@
 
 #include <windows.h>
 
-#include <cstdint>
+#include <d3d9.h>
 
-struct IDirect3DVertexBuffer9;
-struct IDirect3DTexture9;
+#include <cstdint>
 
 // Pre-transformed, pre-lit vertex: XYZRHW | DIFFUSE | TEX1, 28 bytes.
 struct QuadVertex {

@@ -1,14 +1,13 @@
 // MeshModel: the shown model, its materials and a texture per material.
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
 
-#include "app/viewer_state.h"
+#include <d3d9.h>
+#include <d3dx9.h>
+#include <shellapi.h>
 
-struct ID3DXMesh;
-struct IDirect3DTexture9;
-struct D3DMATERIAL9;
+#include "app/viewer_state.h"
 
 // Subset i is drawn with materials[i] and textures[i]. An empty model (no mesh, count 0)
 // draws nothing and releases nothing.
