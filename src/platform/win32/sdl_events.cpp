@@ -38,9 +38,12 @@ void OnKey(const SDL_KeyboardEvent& e) {
     int scancode = e.keysym.scancode;
     win32::KeyStroke key = win32::MapSdlKey(scancode, e.keysym.sym, e.keysym.mod);
     if (scancode > 0 && scancode < SDL_NUM_SCANCODES) {
-        if (down && !pressedKeys[scancode].virtualKey) pressedKeys[scancode] = key;
-        if (pressedKeys[scancode].virtualKey) key = pressedKeys[scancode];
-        if (!down) pressedKeys[scancode] = win32::KeyStroke{};
+        win32::KeyStroke& pressed = pressedKeys[scancode];
+        if (down && !e.repeat)
+            pressed = key; // a fresh press maps anew, whatever was missed
+        else if (pressed.virtualKey)
+            key = pressed;
+        if (!down) pressed = win32::KeyStroke{};
     }
     win32::ReportKey(KeyboardTarget(e.windowID), key, down);
 }
