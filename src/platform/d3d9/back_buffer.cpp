@@ -1,0 +1,160 @@
+// The back buffer framebuffer object and its surface, read and written top row first.
+#include "back_buffer.h"
+
+#include "device.h"
+
+#include <cstring>
+
+namespace d3d9 {
+
+// --- BackBuffer ---
+
+BackBuffer::~BackBuffer() {
+    Destroy();
+}
+
+void BackBuffer::Destroy() {
+    if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
+    if (colorTexture_) glDeleteTextures(1, &colorTexture_);
+    if (depthRenderbuffer_) glDeleteRenderbuffers(1, &depthRenderbuffer_);
+    framebuffer_ = colorTexture_ = depthRenderbuffer_ = 0;
+}
+
+bool BackBuffer::Create(UINT width, UINT height, const RenderTargetFormat& color,
+                        const DepthFormat* depth) {
+    Destroy();
+    width_ = width;
+    height_ = height;
+    color_ = &color;
+    depth_ = depth;
+    glGenFramebuffers(1, &framebuffer_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    if (depth) {
+        glGenRenderbuffers(1, &depthRenderbuffer_);
+        glBindRenderbuffer(GL_RENDERBUFFER, depthRenderbuffer_);
+        glRenderbufferStorage(GL_RENDERBUFFER, depth->internalFormat, GLsizei(width),
+                              GLsizei(height));
+        glFramebufferRenderbuffer(
+            GL_FRAMEBUFFER, depth->hasStencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+            GL_RENDERBUFFER, depthRenderbuffer_);
+    }
+    // The exact format first (GL_RGB565 needs GL 4.1 or ARB_ES2_compatibility), then the
+    // nearest format every 3.3 implementation renders to.
+    for (GLenum internal : {color.internalFormat, color.fallbackFormat}) {
+        if (colorTexture_) glDeleteTextures(1, &colorTexture_);
+        glGenTextures(1, &colorTexture_);
+        glBindTexture(GL_TEXTURE_2D, colorTexture_);
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        glTexImage2D(GL_TEXTURE_2D, 0, GLint(internal), GLsizei(width), GLsizei(height), 0,
+                     color.pixelFormat, color.pixelType, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        if (glGetError() != GL_NO_ERROR) continue;
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture_,
+                               0);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return true;
+    }
+    Destroy();
+    return false;
+}
+
+void BackBuffer::Read(uint8_t* pixels, UINT pitch) {
+    const UINT rowBytes = width_ * color_->bytesPerPixel;
+    std::vector<uint8_t> bottomUp(size_t(rowBytes) * height_);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glReadPixels(0, 0, GLsizei(width_), GLsizei(height_), color_->pixelFormat, color_->pixelType,
+                 bottomUp.data());
+    // GL's rows run bottom up; Direct3D's memory starts with the top row.
+    for (UINT y = 0; y < height_; ++y)
+        memcpy(pixels + size_t(y) * pitch, bottomUp.data() + size_t(height_ - 1 - y) * rowBytes,
+               rowBytes);
+}
+
+void BackBuffer::Write(const uint8_t* pixels, UINT pitch) {
+    const UINT rowBytes = width_ * color_->bytesPerPixel;
+    std::vector<uint8_t> bottomUp(size_t(rowBytes) * height_);
+    for (UINT y = 0; y < height_; ++y)
+        memcpy(bottomUp.data() + size_t(height_ - 1 - y) * rowBytes, pixels + size_t(y) * pitch,
+               rowBytes);
+    glBindTexture(GL_TEXTURE_2D, colorTexture_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(width_), GLsizei(height_), color_->pixelFormat,
+                    color_->pixelType, bottomUp.data());
+}
+
+// --- BackBufferSurface ---
+
+HRESULT BackBufferSurface::QueryInterface(REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 || riid == IID_IDirect3DSurface9) {
+        AddRef();
+        *object = static_cast<IDirect3DSurface9*>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG BackBufferSurface::AddRef() {
+    return device_->AddRef();
+}
+
+ULONG BackBufferSurface::Release() {
+    return device_->Release();
+}
+
+HRESULT BackBufferSurface::GetDevice(IDirect3DDevice9** device) {
+    if (!device) return D3DERR_INVALIDCALL;
+    device_->AddRef();
+    *device = device_;
+    return D3D_OK;
+}
+
+HRESULT BackBufferSurface::GetDesc(D3DSURFACE_DESC* desc) {
+    if (!desc) return D3DERR_INVALIDCALL;
+    *desc = D3DSURFACE_DESC{owner_->Format().format, D3DRTYPE_SURFACE,    D3DUSAGE_RENDERTARGET,
+                            D3DPOOL_DEFAULT,         D3DMULTISAMPLE_NONE, 0,
+                            owner_->Width(),         owner_->Height()};
+    return D3D_OK;
+}
+
+HRESULT BackBufferSurface::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags) {
+    if (!lockedRect || locked_) return D3DERR_INVALIDCALL;
+    const LONG width = LONG(owner_->Width()), height = LONG(owner_->Height());
+    RECT area{0, 0, width, height};
+    if (rect) {
+        if (rect->left < 0 || rect->top < 0 || rect->right > width || rect->bottom > height ||
+            rect->left >= rect->right || rect->top >= rect->bottom)
+            return D3DERR_INVALIDCALL;
+        area = *rect;
+    }
+    // Readable without D3DPRESENTFLAG_LOCKABLE_BACKBUFFER: screenshots rely on it.
+    device_->MakeCurrent();
+    const UINT bpp = owner_->Format().bytesPerPixel;
+    const UINT pitch = UINT(width) * bpp;
+    pixels_.resize(size_t(pitch) * UINT(height));
+    owner_->Read(pixels_.data(), pitch);
+    locked_ = true;
+    readOnly_ = (flags & D3DLOCK_READONLY) != 0;
+    lockedRect->Pitch = INT(pitch);
+    lockedRect->pBits = pixels_.data() + size_t(area.top) * pitch + size_t(area.left) * bpp;
+    return D3D_OK;
+}
+
+HRESULT BackBufferSurface::UnlockRect() {
+    if (!locked_) return D3DERR_INVALIDCALL;
+    locked_ = false;
+    if (!readOnly_) {
+        device_->MakeCurrent();
+        owner_->Write(pixels_.data(), owner_->Width() * owner_->Format().bytesPerPixel);
+    }
+    return D3D_OK;
+}
+
+} // namespace d3d9

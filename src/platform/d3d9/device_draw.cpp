@@ -1,0 +1,721 @@
+// Draw calls and Clear: Direct3D state turned into GL state, programs and uniforms at draw time.
+#include "buffers.h"
+#include "device.h"
+#include "log.h"
+#include "texture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace d3d9 {
+
+namespace {
+
+// Direct3D 9 pixel centres sit this far (in pixels) up-left of GL's; see shader_source.cpp.
+constexpr float kPixelCentreShift = 63.0f / 128.0f;
+
+struct Primitives {
+    GLenum mode;
+    UINT vertices;
+};
+
+// The GL primitive and the number of vertices (or indices) a primitive count reads.
+bool PrimitivesOf(D3DPRIMITIVETYPE type, UINT count, Primitives* out) {
+    switch (type) {
+    case D3DPT_POINTLIST:
+        *out = {GL_POINTS, count};
+        return true;
+    case D3DPT_LINELIST:
+        *out = {GL_LINES, count * 2};
+        return true;
+    case D3DPT_LINESTRIP:
+        *out = {GL_LINE_STRIP, count + 1};
+        return true;
+    case D3DPT_TRIANGLELIST:
+        *out = {GL_TRIANGLES, count * 3};
+        return true;
+    case D3DPT_TRIANGLESTRIP:
+        *out = {GL_TRIANGLE_STRIP, count + 2};
+        return true;
+    case D3DPT_TRIANGLEFAN:
+        *out = {GL_TRIANGLE_FAN, count + 2};
+        return true;
+    default:
+        return false;
+    }
+}
+
+GLenum CompareFunction(DWORD func) {
+    static const GLenum kFunctions[] = {GL_NEVER,   GL_NEVER,    GL_LESS,   GL_EQUAL, GL_LEQUAL,
+                                        GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS};
+    return func < 9 ? kFunctions[func] : GL_ALWAYS;
+}
+
+GLenum BlendFactor(DWORD blend) {
+    switch (blend) {
+    case D3DBLEND_ZERO:
+        return GL_ZERO;
+    case D3DBLEND_ONE:
+        return GL_ONE;
+    case D3DBLEND_SRCCOLOR:
+        return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR:
+        return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA:
+        return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA:
+        return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA:
+        return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA:
+        return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR:
+        return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR:
+        return GL_ONE_MINUS_DST_COLOR;
+    case D3DBLEND_SRCALPHASAT:
+        return GL_SRC_ALPHA_SATURATE;
+    case D3DBLEND_BLENDFACTOR:
+        return GL_CONSTANT_COLOR;
+    case D3DBLEND_INVBLENDFACTOR:
+        return GL_ONE_MINUS_CONSTANT_COLOR;
+    default:
+        return GL_ONE;
+    }
+}
+
+GLenum BlendEquation(DWORD op) {
+    switch (op) {
+    case D3DBLENDOP_SUBTRACT:
+        return GL_FUNC_SUBTRACT;
+    case D3DBLENDOP_REVSUBTRACT:
+        return GL_FUNC_REVERSE_SUBTRACT;
+    case D3DBLENDOP_MIN:
+        return GL_MIN;
+    case D3DBLENDOP_MAX:
+        return GL_MAX;
+    default:
+        return GL_FUNC_ADD;
+    }
+}
+
+// Source and destination factors, with the two "both" forms that set the destination too.
+void BlendFactors(DWORD src, DWORD dst, GLenum* glSrc, GLenum* glDst) {
+    if (src == D3DBLEND_BOTHSRCALPHA) {
+        *glSrc = GL_SRC_ALPHA;
+        *glDst = GL_ONE_MINUS_SRC_ALPHA;
+    } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
+        *glSrc = GL_ONE_MINUS_SRC_ALPHA;
+        *glDst = GL_SRC_ALPHA;
+    } else {
+        *glSrc = BlendFactor(src);
+        *glDst = BlendFactor(dst);
+    }
+}
+
+GLenum StencilOperation(DWORD op) {
+    static const GLenum kOperations[] = {GL_KEEP, GL_KEEP,   GL_ZERO,      GL_REPLACE,  GL_INCR,
+                                         GL_DECR, GL_INVERT, GL_INCR_WRAP, GL_DECR_WRAP};
+    return op < 9 ? kOperations[op] : GL_KEEP;
+}
+
+GLint AddressMode(DWORD mode) {
+    switch (mode) {
+    case D3DTADDRESS_MIRROR:
+        return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP:
+        return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER:
+        return GL_CLAMP_TO_BORDER;
+    case D3DTADDRESS_MIRRORONCE:
+        return GL_MIRROR_CLAMP_TO_EDGE;
+    default:
+        return GL_REPEAT;
+    }
+}
+
+void ColorToFloats(D3DCOLOR color, float out[4]) {
+    out[0] = float((color >> 16) & 0xFF) / 255.0f;
+    out[1] = float((color >> 8) & 0xFF) / 255.0f;
+    out[2] = float(color & 0xFF) / 255.0f;
+    out[3] = float(color >> 24) / 255.0f;
+}
+
+void ValueToFloats(const D3DCOLORVALUE& c, float out[4]) {
+    out[0] = c.r;
+    out[1] = c.g;
+    out[2] = c.b;
+    out[3] = c.a;
+}
+
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+    D3DMATRIX r;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] +
+                        a.m[i][3] * b.m[3][j];
+    return r;
+}
+
+// v x M for a point (w = 1) or a direction (w = 0).
+void Transform(const D3DVECTOR& v, float w, const D3DMATRIX& m, float out[3]) {
+    for (int j = 0; j < 3; ++j)
+        out[j] = v.x * m.m[0][j] + v.y * m.m[1][j] + v.z * m.m[2][j] + w * m.m[3][j];
+}
+
+// The inverse transpose of the upper 3 x 3 of m, which carries normals into view space.
+void NormalMatrix(const D3DMATRIX& m, float out[9]) {
+    const float a = m._11, b = m._12, c = m._13, d = m._21, e = m._22, f = m._23, g = m._31,
+                h = m._32, i = m._33;
+    const float cofactors[9] = {e * i - f * h, f * g - d * i, d * h - e * g,
+                                c * h - b * i, a * i - c * g, b * g - a * h,
+                                b * f - c * e, c * d - a * f, a * e - b * d};
+    const float det = a * cofactors[0] + b * cofactors[1] + c * cofactors[2];
+    if (det == 0.0f) {
+        const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+        memcpy(out, identity, sizeof identity);
+        return;
+    }
+    // (M^-1)^T is the cofactor matrix over the determinant.
+    for (int k = 0; k < 9; ++k)
+        out[k] = cofactors[k] / det;
+}
+
+// The smallest and largest index in a run of 16- or 32-bit indices.
+void IndexRange(const uint8_t* indices, UINT count, UINT indexSize, UINT* lowest, UINT* highest) {
+    UINT lo = ~0u, hi = 0;
+    for (UINT n = 0; n < count; ++n) {
+        UINT value;
+        if (indexSize == 2) {
+            uint16_t v;
+            memcpy(&v, indices + size_t(n) * 2, 2);
+            value = v;
+        } else {
+            memcpy(&value, indices + size_t(n) * 4, 4);
+        }
+        lo = std::min(lo, value);
+        hi = std::max(hi, value);
+    }
+    *lowest = count ? lo : 0;
+    *highest = hi;
+}
+
+} // namespace
+
+// --- Shader selection and uniforms ---
+
+ShaderKey Device::BuildShaderKey(const VertexLayout& layout) const {
+    const DWORD* rs = state_.renderStates;
+    ShaderKey key;
+    memset(&key, 0, sizeof key);
+    key.fvf = state_.fvf & (D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_DIFFUSE |
+                            D3DFVF_SPECULAR | D3DFVF_TEXCOUNT_MASK);
+    key.pretransformed = layout.pretransformed;
+    // Pre-transformed vertices are already lit.
+    key.lighting = rs[D3DRS_LIGHTING] && !layout.pretransformed;
+    key.specularEnable = rs[D3DRS_SPECULARENABLE] != 0;
+    key.flatShading = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+    key.clipControl = limits_.clipControl;
+    key.alphaFunc = rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER &&
+                            rs[D3DRS_ALPHAFUNC] <= D3DCMP_ALWAYS
+                        ? uint8_t(rs[D3DRS_ALPHAFUNC])
+                        : uint8_t(D3DCMP_ALWAYS);
+    if (key.lighting) {
+        key.normalizeNormals = rs[D3DRS_NORMALIZENORMALS] != 0;
+        key.localViewer = rs[D3DRS_LOCALVIEWER] != 0;
+        // A source may pick a vertex colour only with COLORVERTEX, and only one the vertex has.
+        auto source = [&](DWORD state) -> uint8_t {
+            const DWORD s = rs[D3DRS_COLORVERTEX] ? rs[state] : DWORD(D3DMCS_MATERIAL);
+            if (s == D3DMCS_COLOR1 && layout.diffuse >= 0) return D3DMCS_COLOR1;
+            if (s == D3DMCS_COLOR2 && layout.specular >= 0) return D3DMCS_COLOR2;
+            return D3DMCS_MATERIAL;
+        };
+        key.diffuseSource = source(D3DRS_DIFFUSEMATERIALSOURCE);
+        key.ambientSource = source(D3DRS_AMBIENTMATERIALSOURCE);
+        key.specularSource = source(D3DRS_SPECULARMATERIALSOURCE);
+        key.emissiveSource = source(D3DRS_EMISSIVEMATERIALSOURCE);
+        for (const auto& [index, slot] : state_.lights) {
+            if (!slot.enabled || key.lightCount == kMaxActiveLights) continue;
+            key.lightTypes[key.lightCount++] = uint8_t(slot.light.Type);
+        }
+    }
+    for (DWORD stage = 0; stage < kStageCount; ++stage) {
+        const DWORD* ss = state_.stageStates[stage];
+        const DWORD colorOp = ss[D3DTSS_COLOROP];
+        if (colorOp == D3DTOP_DISABLE || colorOp > D3DTOP_LERP) break;
+        const bool hasTexture = textures_[stage] != nullptr;
+        // Direct3D skips a stage whose colour operation reads a missing texture, and all the
+        // stages after it.
+        if (!hasTexture && ColorOpReadsTexture(colorOp, ss[D3DTSS_COLORARG0], ss[D3DTSS_COLORARG1],
+                                               ss[D3DTSS_COLORARG2]))
+            break;
+        StageKey& s = key.stages[stage];
+        s.colorOp = uint8_t(colorOp);
+        s.colorArg0 = uint8_t(ss[D3DTSS_COLORARG0]);
+        s.colorArg1 = uint8_t(ss[D3DTSS_COLORARG1]);
+        s.colorArg2 = uint8_t(ss[D3DTSS_COLORARG2]);
+        s.alphaOp =
+            uint8_t(ss[D3DTSS_ALPHAOP] <= D3DTOP_LERP ? ss[D3DTSS_ALPHAOP] : DWORD(D3DTOP_DISABLE));
+        s.alphaArg0 = uint8_t(ss[D3DTSS_ALPHAARG0]);
+        s.alphaArg1 = uint8_t(ss[D3DTSS_ALPHAARG1]);
+        s.alphaArg2 = uint8_t(ss[D3DTSS_ALPHAARG2]);
+        s.resultArg = uint8_t(ss[D3DTSS_RESULTARG]);
+        const DWORD set = ss[D3DTSS_TEXCOORDINDEX] & 0xFFFF;
+        s.texCoordSet = uint8_t(set < 8 ? set : 8);
+        s.hasTexture = hasTexture;
+        key.stageCount = uint8_t(stage + 1);
+    }
+    return key;
+}
+
+void Device::UpdateDerived() {
+    if (!derivedDirty_) return;
+    derivedDirty_ = false;
+    DerivedUniforms& d = derived_;
+    const D3DMATRIX& view = state_.transforms[D3DTS_VIEW];
+    const D3DMATRIX worldView = Multiply(state_.transforms[256], view);
+    memcpy(d.worldView, &worldView, sizeof d.worldView);
+    memcpy(d.projection, &state_.transforms[D3DTS_PROJECTION], sizeof d.projection);
+    NormalMatrix(worldView, d.normalMatrix);
+
+    int active = 0;
+    for (const auto& [index, slot] : state_.lights) {
+        if (!slot.enabled || active == int(kMaxActiveLights)) continue;
+        const D3DLIGHT9& light = slot.light;
+        ValueToFloats(light.Diffuse, d.lightDiffuse[active]);
+        ValueToFloats(light.Specular, d.lightSpecular[active]);
+        ValueToFloats(light.Ambient, d.lightAmbient[active]);
+        // World-space lights meet the vertices in view space.
+        Transform(light.Position, 1.0f, view, d.lightPosition[active]);
+        float direction[3];
+        Transform(light.Direction, 0.0f, view, direction);
+        const float length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
+                                       direction[2] * direction[2]);
+        const float toward = light.Type == D3DLIGHT_DIRECTIONAL ? -1.0f : 1.0f;
+        for (int k = 0; k < 3; ++k)
+            d.lightDirection[active][k] = length > 0.0f ? toward * direction[k] / length : 0.0f;
+        d.lightAttenuation[active][0] = light.Attenuation0;
+        d.lightAttenuation[active][1] = light.Attenuation1;
+        d.lightAttenuation[active][2] = light.Attenuation2;
+        d.lightAttenuation[active][3] = light.Range;
+        d.lightSpot[active][0] = std::cos(light.Theta / 2.0f);
+        d.lightSpot[active][1] = std::cos(light.Phi / 2.0f);
+        d.lightSpot[active][2] = light.Falloff;
+        d.lightSpot[active][3] = 0.0f;
+        ++active;
+    }
+
+    const D3DMATERIAL9& material = state_.material;
+    ValueToFloats(material.Diffuse, d.materialDiffuse);
+    ValueToFloats(material.Ambient, d.materialAmbient);
+    ValueToFloats(material.Specular, d.materialSpecular);
+    ValueToFloats(material.Emissive, d.materialEmissive);
+    d.materialPower = material.Power;
+
+    ColorToFloats(state_.renderStates[D3DRS_AMBIENT], d.globalAmbient);
+    ColorToFloats(state_.renderStates[D3DRS_TEXTUREFACTOR], d.textureFactor);
+    for (DWORD stage = 0; stage < kStageCount; ++stage)
+        ColorToFloats(state_.stageStates[stage][D3DTSS_CONSTANT], d.stageConstant[stage]);
+    d.alphaRef = float(state_.renderStates[D3DRS_ALPHAREF] & 0xFF);
+
+    const D3DVIEWPORT9& vp = state_.viewport;
+    d.viewport[0] = float(vp.X);
+    d.viewport[1] = float(vp.Y);
+    d.viewport[2] = float(vp.Width);
+    d.viewport[3] = float(vp.Height);
+    d.pixelShift[0] = 2.0f * kPixelCentreShift / float(vp.Width);
+    d.pixelShift[1] = -2.0f * kPixelCentreShift / float(vp.Height);
+}
+
+void Device::UploadUniforms(Program& p) {
+    const DerivedUniforms& d = derived_;
+    UniformGenerations& done = p.uploaded;
+    if (done.transforms != generations_.transforms) {
+        glUniformMatrix4fv(p.worldView, 1, GL_FALSE, d.worldView);
+        glUniformMatrix4fv(p.projection, 1, GL_FALSE, d.projection);
+        glUniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, d.normalMatrix);
+        done.transforms = generations_.transforms;
+    }
+    if (done.lights != generations_.lights) {
+        // Elements past a program's own light count are ignored by the GL.
+        if (p.lightDiffuse >= 0) {
+            const GLsizei n = GLsizei(kMaxActiveLights);
+            glUniform4fv(p.lightDiffuse, n, &d.lightDiffuse[0][0]);
+            glUniform4fv(p.lightSpecular, n, &d.lightSpecular[0][0]);
+            glUniform4fv(p.lightAmbient, n, &d.lightAmbient[0][0]);
+            glUniform3fv(p.lightPosition, n, &d.lightPosition[0][0]);
+            glUniform3fv(p.lightDirection, n, &d.lightDirection[0][0]);
+            glUniform4fv(p.lightAttenuation, n, &d.lightAttenuation[0][0]);
+            glUniform4fv(p.lightSpot, n, &d.lightSpot[0][0]);
+        }
+        done.lights = generations_.lights;
+    }
+    if (done.material != generations_.material) {
+        glUniform4fv(p.materialDiffuse, 1, d.materialDiffuse);
+        glUniform4fv(p.materialAmbient, 1, d.materialAmbient);
+        glUniform4fv(p.materialSpecular, 1, d.materialSpecular);
+        glUniform4fv(p.materialEmissive, 1, d.materialEmissive);
+        glUniform1f(p.materialPower, d.materialPower);
+        done.material = generations_.material;
+    }
+    if (done.colors != generations_.colors) {
+        glUniform4fv(p.globalAmbient, 1, d.globalAmbient);
+        glUniform4fv(p.textureFactor, 1, d.textureFactor);
+        glUniform4fv(p.stageConstant, GLsizei(kStageCount), &d.stageConstant[0][0]);
+        glUniform1f(p.alphaRef, d.alphaRef);
+        done.colors = generations_.colors;
+    }
+    if (done.viewport != generations_.viewport) {
+        glUniform4fv(p.viewport, 1, d.viewport);
+        glUniform2fv(p.pixelShift, 1, d.pixelShift);
+        done.viewport = generations_.viewport;
+    }
+}
+
+// --- GL state ---
+
+void Device::ApplyRasterState() {
+    if (!rasterDirty_) return;
+    rasterDirty_ = false;
+    const DWORD* rs = state_.renderStates;
+    const DepthFormat* depth = backBuffer_->Depth();
+
+    if (rs[D3DRS_ZENABLE] != D3DZB_FALSE && depth) {
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(CompareFunction(rs[D3DRS_ZFUNC]));
+    } else {
+        glDisable(GL_DEPTH_TEST);
+    }
+    glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+
+    if (rs[D3DRS_ALPHABLENDENABLE]) {
+        glEnable(GL_BLEND);
+        GLenum src, dst;
+        BlendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &src, &dst);
+        if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
+            GLenum srcAlpha, dstAlpha;
+            BlendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], &srcAlpha, &dstAlpha);
+            glBlendFuncSeparate(src, dst, srcAlpha, dstAlpha);
+            glBlendEquationSeparate(BlendEquation(rs[D3DRS_BLENDOP]),
+                                    BlendEquation(rs[D3DRS_BLENDOPALPHA]));
+        } else {
+            glBlendFunc(src, dst);
+            glBlendEquation(BlendEquation(rs[D3DRS_BLENDOP]));
+        }
+        float factor[4];
+        ColorToFloats(rs[D3DRS_BLENDFACTOR], factor);
+        glBlendColor(factor[0], factor[1], factor[2], factor[3]);
+    } else {
+        glDisable(GL_BLEND);
+    }
+
+    // Front faces are clockwise on screen (glFrontFace(GL_CW)).
+    switch (rs[D3DRS_CULLMODE]) {
+    case D3DCULL_CW:
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_FRONT);
+        break;
+    case D3DCULL_CCW:
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        break;
+    default:
+        glDisable(GL_CULL_FACE);
+        break;
+    }
+
+    const DWORD fill = rs[D3DRS_FILLMODE];
+    glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT       ? GL_POINT
+                                     : fill == D3DFILL_WIREFRAME ? GL_LINE
+                                                                 : GL_FILL);
+
+    const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
+    glColorMask(mask & D3DCOLORWRITEENABLE_RED ? GL_TRUE : GL_FALSE,
+                mask & D3DCOLORWRITEENABLE_GREEN ? GL_TRUE : GL_FALSE,
+                mask & D3DCOLORWRITEENABLE_BLUE ? GL_TRUE : GL_FALSE,
+                mask & D3DCOLORWRITEENABLE_ALPHA ? GL_TRUE : GL_FALSE);
+
+    if (rs[D3DRS_STENCILENABLE] && depth && depth->hasStencil) {
+        glEnable(GL_STENCIL_TEST);
+        glStencilFunc(CompareFunction(rs[D3DRS_STENCILFUNC]), GLint(rs[D3DRS_STENCILREF]),
+                      rs[D3DRS_STENCILMASK]);
+        glStencilOp(StencilOperation(rs[D3DRS_STENCILFAIL]),
+                    StencilOperation(rs[D3DRS_STENCILZFAIL]),
+                    StencilOperation(rs[D3DRS_STENCILPASS]));
+        glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
+    } else {
+        glDisable(GL_STENCIL_TEST);
+    }
+
+    const float bias = BitsFloat(rs[D3DRS_DEPTHBIAS]);
+    const float slope = BitsFloat(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
+    if ((bias != 0.0f || slope != 0.0f) && depth) {
+        // Direct3D's bias is in depth units; GL's in steps of the depth buffer.
+        const float steps = depth->format == D3DFMT_D16 ? 65535.0f : 16777215.0f;
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(slope, bias * steps);
+    } else {
+        glDisable(GL_POLYGON_OFFSET_FILL);
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
+void Device::ApplyViewport() {
+    if (!viewportDirty_) return;
+    viewportDirty_ = false;
+    const D3DVIEWPORT9& vp = state_.viewport;
+    // GL counts rows from the bottom of the back buffer.
+    glViewport(GLint(vp.X), GLint(backBuffer_->Height() - (vp.Y + vp.Height)), GLsizei(vp.Width),
+               GLsizei(vp.Height));
+    glDepthRange(vp.MinZ, vp.MaxZ);
+}
+
+void Device::ApplySampler(DWORD stage) {
+    if (!samplerDirty_[stage]) return;
+    samplerDirty_[stage] = false;
+    const DWORD* s = state_.samplerStates[stage];
+    const GLuint sampler = samplers_[stage];
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, AddressMode(s[D3DSAMP_ADDRESSU]));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, AddressMode(s[D3DSAMP_ADDRESSV]));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, AddressMode(s[D3DSAMP_ADDRESSW]));
+    float border[4];
+    ColorToFloats(s[D3DSAMP_BORDERCOLOR], border);
+    glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
+    const bool linearMag = s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
+    const bool linearMin = s[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, linearMag ? GL_LINEAR : GL_NEAREST);
+    // MIPFILTER NONE reads only the top level.
+    GLint minFilter;
+    switch (s[D3DSAMP_MIPFILTER]) {
+    case D3DTEXF_POINT:
+        minFilter = linearMin ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+        break;
+    case D3DTEXF_LINEAR:
+    case D3DTEXF_ANISOTROPIC:
+        minFilter = linearMin ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+        break;
+    default:
+        minFilter = linearMin ? GL_LINEAR : GL_NEAREST;
+        break;
+    }
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, minFilter);
+    glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, BitsFloat(s[D3DSAMP_MIPMAPLODBIAS]));
+    glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, float(s[D3DSAMP_MAXMIPLEVEL]));
+    if (limits_.anisotropy) {
+        const bool anisotropic = s[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC ||
+                                 s[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC;
+        const float amount =
+            anisotropic ? std::clamp(float(s[D3DSAMP_MAXANISOTROPY]), 1.0f, limits_.maxAnisotropy)
+                        : 1.0f;
+        glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT, amount);
+    }
+}
+
+void Device::BindAttributes(const VertexLayout& layout, UINT stride, GLuint buffer,
+                            size_t baseOffset) {
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    auto pointer = [&](GLuint location, GLint size, GLenum type, GLboolean normalized, int offset) {
+        if (offset < 0) {
+            glDisableVertexAttribArray(location);
+            return;
+        }
+        glEnableVertexAttribArray(location);
+        glVertexAttribPointer(location, size, type, normalized, GLsizei(stride),
+                              reinterpret_cast<const void*>(baseOffset + size_t(offset)));
+    };
+    pointer(kAttribPosition, GLint(layout.positionComponents), GL_FLOAT, GL_FALSE, 0);
+    pointer(kAttribNormal, 3, GL_FLOAT, GL_FALSE, layout.normal);
+    // D3DCOLOR is B, G, R, A in memory.
+    pointer(kAttribDiffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, layout.diffuse);
+    pointer(kAttribSpecular, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, layout.specular);
+    for (UINT i = 0; i < 8; ++i)
+        pointer(kAttribTexCoord0 + i, GLint(layout.texComponents[i]), GL_FLOAT, GL_FALSE,
+                i < layout.texCount ? layout.texOffset[i] : -1);
+}
+
+HRESULT Device::SetUpDraw(const VertexLayout& layout, GLuint vertexBuffer, size_t baseOffset,
+                          UINT stride) {
+    const ShaderKey key = BuildShaderKey(layout);
+    Program* program = programs_.Get(key);
+    if (!program) return D3DERR_DRIVERINTERNALERROR;
+    glBindFramebuffer(GL_FRAMEBUFFER, backBuffer_->Framebuffer());
+    ApplyRasterState();
+    ApplyViewport();
+    UpdateDerived();
+    glUseProgram(program->id);
+    UploadUniforms(*program);
+    for (DWORD stage = 0; stage < key.stageCount; ++stage) {
+        if (!key.stages[stage].hasTexture) continue;
+        glActiveTexture(GL_TEXTURE0 + stage);
+        textures_[stage]->Bind();
+        ApplySampler(stage);
+        glBindSampler(stage, samplers_[stage]);
+    }
+    BindAttributes(layout, stride, vertexBuffer, baseOffset);
+    return D3D_OK;
+}
+
+// --- Draws ---
+
+HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE primitiveType, UINT startVertex,
+                              UINT primitiveCount) {
+    Primitives prims;
+    if (!PrimitivesOf(primitiveType, primitiveCount, &prims)) return D3DERR_INVALIDCALL;
+    const VertexLayout layout = LayoutOf(state_.fvf);
+    const StreamBinding& stream = streams_[0];
+    if (!layout.valid || !stream.buffer || stream.stride == 0) return D3DERR_INVALIDCALL;
+    if (primitiveCount == 0) return D3D_OK;
+    BufferStorage& storage = stream.buffer->Storage();
+    // The GL would read past the buffer: refuse, as the debug runtime does.
+    const uint64_t end = uint64_t(stream.offset) +
+                         (uint64_t(startVertex) + prims.vertices - 1) * stream.stride + layout.size;
+    if (storage.Locked() || end > storage.Length()) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    const GLuint buffer = storage.Upload(GL_ARRAY_BUFFER);
+    const HRESULT hr = SetUpDraw(layout, buffer, stream.offset, stream.stride);
+    if (FAILED(hr)) return hr;
+    glDrawArrays(prims.mode, GLint(startVertex), GLsizei(prims.vertices));
+    return D3D_OK;
+}
+
+HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, INT baseVertexIndex,
+                                     UINT minVertexIndex, UINT numVertices, UINT startIndex,
+                                     UINT primitiveCount) {
+    (void)minVertexIndex; // hints only: the indices themselves are checked below
+    (void)numVertices;
+    Primitives prims;
+    if (!PrimitivesOf(primitiveType, primitiveCount, &prims)) return D3DERR_INVALIDCALL;
+    const VertexLayout layout = LayoutOf(state_.fvf);
+    const StreamBinding& stream = streams_[0];
+    if (!layout.valid || !stream.buffer || stream.stride == 0 || !indices_)
+        return D3DERR_INVALIDCALL;
+    if (primitiveCount == 0) return D3D_OK;
+    BufferStorage& vertices = stream.buffer->Storage();
+    BufferStorage& indices = indices_->Storage();
+    const UINT indexSize = indices_->IndexSize();
+    if (vertices.Locked() || indices.Locked() ||
+        (uint64_t(startIndex) + prims.vertices) * indexSize > indices.Length())
+        return D3DERR_INVALIDCALL;
+    UINT lowest, highest;
+    IndexRange(indices.Memory() + size_t(startIndex) * indexSize, prims.vertices, indexSize,
+               &lowest, &highest);
+    const int64_t first = int64_t(baseVertexIndex) + lowest;
+    const uint64_t end = uint64_t(stream.offset) +
+                         uint64_t(int64_t(baseVertexIndex) + highest) * stream.stride + layout.size;
+    if (first < 0 || end > vertices.Length()) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    const GLuint vertexBuffer = vertices.Upload(GL_ARRAY_BUFFER);
+    const HRESULT hr = SetUpDraw(layout, vertexBuffer, stream.offset, stream.stride);
+    if (FAILED(hr)) return hr;
+    indices.Upload(GL_ELEMENT_ARRAY_BUFFER);
+    glDrawElementsBaseVertex(
+        prims.mode, GLsizei(prims.vertices), indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+        reinterpret_cast<const void*>(size_t(startIndex) * indexSize), baseVertexIndex);
+    return D3D_OK;
+}
+
+HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount,
+                                const void* vertexStreamZeroData, UINT vertexStreamZeroStride) {
+    Primitives prims;
+    if (!PrimitivesOf(primitiveType, primitiveCount, &prims) || !vertexStreamZeroData ||
+        vertexStreamZeroStride == 0)
+        return D3DERR_INVALIDCALL;
+    const VertexLayout layout = LayoutOf(state_.fvf);
+    if (!layout.valid || layout.size > vertexStreamZeroStride) return D3DERR_INVALIDCALL;
+    // Drawing from user memory unbinds stream 0, as in Direct3D.
+    SetStreamSource(0, nullptr, 0, 0);
+    if (primitiveCount == 0) return D3D_OK;
+    MakeCurrent();
+    glBindBuffer(GL_ARRAY_BUFFER, userVertexBuffer_);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_t(prims.vertices) * vertexStreamZeroStride),
+                 vertexStreamZeroData, GL_STREAM_DRAW);
+    const HRESULT hr = SetUpDraw(layout, userVertexBuffer_, 0, vertexStreamZeroStride);
+    if (FAILED(hr)) return hr;
+    glDrawArrays(prims.mode, 0, GLsizei(prims.vertices));
+    return D3D_OK;
+}
+
+HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minVertexIndex,
+                                       UINT numVertices, UINT primitiveCount, const void* indexData,
+                                       D3DFORMAT indexDataFormat, const void* vertexStreamZeroData,
+                                       UINT vertexStreamZeroStride) {
+    Primitives prims;
+    if (!PrimitivesOf(primitiveType, primitiveCount, &prims) || !indexData ||
+        !vertexStreamZeroData || vertexStreamZeroStride == 0 || numVertices == 0 ||
+        (indexDataFormat != D3DFMT_INDEX16 && indexDataFormat != D3DFMT_INDEX32))
+        return D3DERR_INVALIDCALL;
+    const VertexLayout layout = LayoutOf(state_.fvf);
+    if (!layout.valid || layout.size > vertexStreamZeroStride) return D3DERR_INVALIDCALL;
+    const UINT indexSize = indexDataFormat == D3DFMT_INDEX32 ? 4 : 2;
+    UINT lowest, highest;
+    IndexRange(static_cast<const uint8_t*>(indexData), prims.vertices, indexSize, &lowest,
+               &highest);
+    // Only vertices minVertexIndex .. minVertexIndex + numVertices - 1 are read.
+    const uint64_t vertexEnd = uint64_t(minVertexIndex) + numVertices;
+    if (primitiveCount > 0 && (lowest < minVertexIndex || highest >= vertexEnd))
+        return D3DERR_INVALIDCALL;
+    SetStreamSource(0, nullptr, 0, 0);
+    SetIndices(nullptr);
+    if (primitiveCount == 0) return D3D_OK;
+    MakeCurrent();
+    glBindBuffer(GL_ARRAY_BUFFER, userVertexBuffer_);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertexEnd * vertexStreamZeroStride),
+                 vertexStreamZeroData, GL_STREAM_DRAW);
+    const HRESULT hr = SetUpDraw(layout, userVertexBuffer_, 0, vertexStreamZeroStride);
+    if (FAILED(hr)) return hr;
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, userIndexBuffer_);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(size_t(prims.vertices) * indexSize), indexData,
+                 GL_STREAM_DRAW);
+    glDrawElements(prims.mode, GLsizei(prims.vertices),
+                   indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, nullptr);
+    return D3D_OK;
+}
+
+// --- Clear ---
+
+HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                      DWORD stencil) {
+    constexpr DWORD kKnown = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
+    const DepthFormat* depth = backBuffer_->Depth();
+    if (!flags || (flags & ~kKnown) || (count && !rects)) return D3DERR_INVALIDCALL;
+    // Depth or stencil cannot be cleared where there is none.
+    if ((flags & D3DCLEAR_ZBUFFER) && !depth) return D3DERR_INVALIDCALL;
+    if ((flags & D3DCLEAR_STENCIL) && !(depth && depth->hasStencil)) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    glBindFramebuffer(GL_FRAMEBUFFER, backBuffer_->Framebuffer());
+    // Clear ignores the write masks; GL's glClear obeys them, so open them for it.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glStencilMask(0xFFFFFFFF);
+    float rgba[4];
+    ColorToFloats(color, rgba);
+    glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
+    glClearDepth(std::clamp(z, 0.0f, 1.0f));
+    glClearStencil(GLint(stencil));
+    GLbitfield bits = 0;
+    if (flags & D3DCLEAR_TARGET) bits |= GL_COLOR_BUFFER_BIT;
+    if (flags & D3DCLEAR_ZBUFFER) bits |= GL_DEPTH_BUFFER_BIT;
+    if (flags & D3DCLEAR_STENCIL) bits |= GL_STENCIL_BUFFER_BIT;
+
+    // Each rectangle (or, with none, the viewport) clipped to the viewport.
+    const D3DVIEWPORT9& vp = state_.viewport;
+    const LONG vpRight = LONG(vp.X + vp.Width), vpBottom = LONG(vp.Y + vp.Height);
+    const D3DRECT whole{LONG(vp.X), LONG(vp.Y), vpRight, vpBottom};
+    const DWORD n = count ? count : 1;
+    glEnable(GL_SCISSOR_TEST);
+    for (DWORD i = 0; i < n; ++i) {
+        const D3DRECT& r = count ? rects[i] : whole;
+        const LONG x1 = std::max(r.x1, LONG(vp.X)), y1 = std::max(r.y1, LONG(vp.Y));
+        const LONG x2 = std::min(r.x2, vpRight), y2 = std::min(r.y2, vpBottom);
+        if (x1 >= x2 || y1 >= y2) continue;
+        glScissor(GLint(x1), GLint(LONG(backBuffer_->Height()) - y2), GLsizei(x2 - x1),
+                  GLsizei(y2 - y1));
+        glClear(bits);
+    }
+    glDisable(GL_SCISSOR_TEST);
+    rasterDirty_ = true; // the masks go back to the render states at the next draw
+    return D3D_OK;
+}
+
+} // namespace d3d9

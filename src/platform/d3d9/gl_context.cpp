@@ -1,0 +1,68 @@
+// OpenGL 3.3 core context creation over SDL, and the one-time probe of the GL's limits.
+#include "gl_context.h"
+
+#include "gl_api.h"
+
+#include <cstring>
+#include <optional>
+
+namespace d3d9 {
+
+SDL_GLContext CreateCoreContext(SDL_Window* window) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (!context) return nullptr;
+    GLint major = 0, minor = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    if (major * 10 + minor < 33) {
+        SDL_GL_DeleteContext(context);
+        SDL_SetError("OpenGL 3.3 is not available");
+        return nullptr;
+    }
+    return context;
+}
+
+GlLimits QueryLimits() {
+    GlLimits limits;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limits.maxTextureSize);
+    GLint major = 0, minor = 0, extensions = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    glGetIntegerv(GL_NUM_EXTENSIONS, &extensions);
+    limits.clipControl = major * 10 + minor >= 45;
+    for (GLint i = 0; i < extensions; ++i) {
+        const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
+        if (!name) continue;
+        if (!strcmp(name, "GL_EXT_texture_compression_s3tc")) limits.s3tc = true;
+        if (!strcmp(name, "GL_ARB_clip_control")) limits.clipControl = true;
+        if (!strcmp(name, "GL_EXT_texture_filter_anisotropic") ||
+            !strcmp(name, "GL_ARB_texture_filter_anisotropic"))
+            limits.anisotropy = true;
+    }
+    if (limits.anisotropy) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &limits.maxAnisotropy);
+    return limits;
+}
+
+const GlLimits* ProcessGlLimits() {
+    static std::optional<GlLimits> probed;
+    static bool tried = false;
+    if (tried) return probed ? &*probed : nullptr;
+    SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
+    SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
+    SDL_Window* window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 16,
+                                          16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) return nullptr; // the video driver may come up later: try again then
+    tried = true;
+    if (SDL_GLContext context = CreateCoreContext(window)) {
+        probed = QueryLimits();
+        SDL_GL_DeleteContext(context);
+    }
+    SDL_DestroyWindow(window);
+    if (previousContext) SDL_GL_MakeCurrent(previousWindow, previousContext);
+    return probed ? &*probed : nullptr;
+}
+
+} // namespace d3d9
