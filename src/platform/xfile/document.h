@@ -144,6 +144,7 @@ class Document {
     Format format() const { return format_; }
     int float_size() const { return float_size_; } // 32 or 64
     std::span<const Node> nodes() const { return nodes_; }
+    size_t number_count() const { return numbers_.size(); } // all objects' numbers together
 
     // Top-level objects, and the direct children of a node, in file order.
     Children top_level() const;

@@ -1,0 +1,40 @@
+// From an .x document to the one merged mesh D3DXLoadMeshFromX returns: vertices, triangles,
+// attribute ids and materials.
+#pragma once
+
+#include <d3d9.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace xfile {
+class Document;
+}
+
+namespace d3dx9 {
+
+struct XMaterial {
+    D3DMATERIAL9 material;
+    bool has_texture = false;
+    std::string texture; // the TextureFilename string exactly as stored
+};
+
+struct MeshGeometry {
+    DWORD fvf = 0;
+    DWORD stride = 0;
+    uint32_t vertex_count = 0;
+    std::vector<uint8_t> vertices;    // vertex_count * stride bytes, in `fvf` layout
+    std::vector<uint32_t> indices;    // three per face
+    std::vector<DWORD> attributes;    // one per face
+    std::vector<XMaterial> materials; // at least one on success
+    bool attribute_table = false;     // one mesh with its own material list
+};
+
+// Collects every mesh of the document (top level and inside frames, inline or referenced) in
+// file order under its frame transforms and merges them. Returns D3D_OK, E_FAIL for a file
+// without mesh data or with inconsistent mesh data, D3DERR_INVALIDCALL for meshes without
+// faces, or E_OUTOFMEMORY when references would multiply the data beyond what the file holds.
+HRESULT BuildMeshGeometry(const xfile::Document& doc, MeshGeometry& out);
+
+} // namespace d3dx9
