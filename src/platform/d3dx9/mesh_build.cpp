@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstring>
 #include <span>
-#include <unordered_map>
 
 namespace d3dx9 {
 namespace {
@@ -216,19 +215,48 @@ struct NormalKey {
     uint32_t bits[3];
     bool operator==(const NormalKey& o) const { return std::memcmp(bits, o.bits, 12) == 0; }
 };
-struct NormalKeyHash {
-    size_t operator()(const NormalKey& k) const {
-        uint64_t h = k.bits[0] * 0x9E3779B97F4A7C15ull;
-        h = (h ^ k.bits[1]) * 0xC2B2AE3D27D4EB4Full;
-        return static_cast<size_t>((h ^ k.bits[2]) * 0x165667B19E3779F9ull);
-    }
-};
 NormalKey KeyOf(const D3DXVECTOR3& n) {
     NormalKey k;
     const float v[3] = {n.x + 0.0f, n.y + 0.0f, n.z + 0.0f}; // -0 and +0 are one value
     std::memcpy(k.bits, v, 12);
     return k;
 }
+size_t HashOf(const NormalKey& k) {
+    uint64_t h = k.bits[0] * 0x9E3779B97F4A7C15ull;
+    h = (h ^ k.bits[1]) * 0xC2B2AE3D27D4EB4Full;
+    return static_cast<size_t>((h ^ k.bits[2]) * 0x165667B19E3779F9ull >> 17);
+}
+size_t HashOf(uint64_t k) {
+    return static_cast<size_t>((k * 0x9E3779B97F4A7C15ull) >> 17);
+}
+
+// An open-addressing set of indices, each standing for a key its caller keeps. Sized once for
+// the most entries it can get; no allocation per entry (meshes have millions of corners).
+class IndexSet {
+  public:
+    explicit IndexSet(size_t most) {
+        size_t capacity = 16;
+        while (capacity < most * 2)
+            capacity <<= 1;
+        slots_.assign(capacity, kNone);
+        mask_ = capacity - 1;
+    }
+    // The index already standing for the same key as `index` (as `same` decides), or `index`
+    // itself, now added.
+    template <class Same> uint32_t FindOrAdd(size_t hash, uint32_t index, Same same) {
+        for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+            if (slots_[i] == kNone) {
+                slots_[i] = index;
+                return index;
+            }
+            if (same(slots_[i])) return slots_[i];
+        }
+    }
+
+  private:
+    std::vector<uint32_t> slots_;
+    size_t mask_;
+};
 
 class MeshAppender {
   public:
@@ -291,14 +319,17 @@ HRESULT MeshAppender::ReadNormals(const Node& node) {
     if (!v.Count(count) || count > v.left() / 3) return E_FAIL;
     normal_values_.resize(count);
     normal_ids_.resize(count);
-    std::unordered_map<NormalKey, uint32_t, NormalKeyHash> ids;
+    std::vector<NormalKey> keys(count);
+    IndexSet ids(count);
     for (uint32_t i = 0; i < count; ++i) {
         D3DXVECTOR3 n;
         n.x = v.Float();
         n.y = v.Float();
         n.z = v.Float();
         normal_values_[i] = Normalized(n);
-        normal_ids_[i] = ids.try_emplace(KeyOf(normal_values_[i]), i).first->second;
+        keys[i] = KeyOf(normal_values_[i]);
+        normal_ids_[i] = ids.FindOrAdd(HashOf(keys[i]), i,
+                                       [&](uint32_t other) { return keys[other] == keys[i]; });
     }
     const uint32_t polygons = static_cast<uint32_t>(face_start_.size() - 1);
     if (!v.Count(face_count)) return E_FAIL;
@@ -358,7 +389,8 @@ void MeshAppender::SplitByNormals(uint32_t vertex_count) {
     }
     corner_vertex_.resize(corners_.size());
     std::vector<uint32_t> first_id(vertex_count, kNone);
-    std::unordered_map<uint64_t, uint32_t> copies; // (file vertex, normal id) -> output vertex
+    std::vector<uint64_t> copy_key; // per copy (output vertex - vertex_count): file vertex, id
+    IndexSet copies(corners_.size());
     for (size_t c = 0; c < corners_.size(); ++c) {
         const uint32_t v = corners_[c];
         const uint32_t normal = corner_normal_[c];
@@ -371,12 +403,16 @@ void MeshAppender::SplitByNormals(uint32_t vertex_count) {
             corner_vertex_[c] = v;
         } else {
             const uint64_t key = (uint64_t{v} << 32) | id;
-            auto [it, added] = copies.try_emplace(key, static_cast<uint32_t>(source_.size()));
-            if (added) {
+            const uint32_t next = static_cast<uint32_t>(source_.size());
+            const uint32_t copy = copies.FindOrAdd(HashOf(key), next, [&](uint32_t other) {
+                return copy_key[other - vertex_count] == key;
+            });
+            if (copy == next) {
                 source_.push_back(v);
                 vertex_normal_.push_back(normal_values_[normal]);
+                copy_key.push_back(key);
             }
-            corner_vertex_[c] = it->second;
+            corner_vertex_[c] = copy;
         }
     }
 }
@@ -466,6 +502,9 @@ HRESULT MeshAppender::Append(const MeshInstance& instance, bool& had_material_li
 
     // Polygons become fans (v0 v1 v2) (v0 v2 v3) ..., winding kept.
     const size_t first_face = out_.attributes.size();
+    const size_t new_faces = corners_.size() - 2 * size_t{polygons};
+    out_.indices.reserve(out_.indices.size() + 3 * new_faces);
+    out_.attributes.reserve(out_.attributes.size() + new_faces);
     const DWORD material_base = static_cast<DWORD>(out_.materials.size());
     for (uint32_t f = 0; f < polygons; ++f) {
         const uint32_t s = face_start_[f], n = face_start_[f + 1] - s;
