@@ -259,8 +259,7 @@ TEST_F(RenderTest, UntexturedStagePassesTheVertexColourAndSpecularIsAddedAfter) 
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof v[0]), D3D_OK);
     EXPECT_TRUE(Near565(At(ReadBackBuffer(), 50, 50), Rgb565(0x80 / 255.0, 0.0, 0x40 / 255.0)));
 
-    // A second stage: current x complement of diffuse's alpha-replicated TFACTOR... kept simple:
-    // stage 1 ADD of a stage constant-free TFACTOR to the current colour.
+    // A second stage adds the complement of the vertex diffuse to the current colour.
     device->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
     device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
     device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
