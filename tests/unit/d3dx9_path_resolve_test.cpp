@@ -114,6 +114,16 @@ TEST_F(PathResolveTest, MissingOrUndecodableNamesResolveToNothing) {
     EXPECT_TRUE(bytes.empty());
 }
 
+TEST_F(PathResolveTest, NewFilesGoIntoTheResolvedFolder) {
+    fs::create_directories("Shots");
+    WriteFile("Shots/Old.PNG", "x");
+    EXPECT_EQ(d3dx9::ResolveNewFileName("shots\\new.png"), "Shots/new.png");
+    EXPECT_EQ(d3dx9::ResolveNewFileName("shots\\old.png"), "Shots/Old.PNG"); // overwritten
+    EXPECT_EQ(d3dx9::ResolveNewFileName("frame.bmp"), "frame.bmp");
+    EXPECT_EQ(d3dx9::ResolveNewFileName("nofolder\\frame.bmp"), "");
+    EXPECT_EQ(d3dx9::ResolveNewFileName("shots\\"), "Shots"); // the folder itself exists
+}
+
 TEST_F(PathResolveTest, OnlyRegularFilesAreRead) {
     fs::create_directories("Folder");
     ASSERT_EQ(mkfifo("pipe", 0600), 0);

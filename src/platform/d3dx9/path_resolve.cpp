@@ -50,12 +50,8 @@ std::string Join(const std::string& directory, const std::string& name) {
     return directory + '/' + name;
 }
 
-} // namespace
-
-std::string ResolveFileName(const char* cp932Name) {
-    if (!cp932Name || !*cp932Name) return {};
-    std::string utf8;
-    if (!Cp932ToUtf8(cp932Name, std::strlen(cp932Name), utf8)) return {};
+// The existing path a decoded Windows name means (of any kind, folders included).
+std::string ResolveDecodedName(std::string utf8) {
     // After decoding, U+005C can only come from a lone 0x5C byte: trail bytes are inside their
     // characters, so this replacement never splits a double-byte character.
     std::replace(utf8.begin(), utf8.end(), '\\', '/');
@@ -81,6 +77,30 @@ std::string ResolveFileName(const char* cp932Name) {
         resolved = std::move(next);
     }
     return Exists(resolved) ? resolved : std::string{};
+}
+
+} // namespace
+
+std::string ResolveFileName(const char* cp932Name) {
+    if (!cp932Name || !*cp932Name) return {};
+    std::string utf8;
+    if (!Cp932ToUtf8(cp932Name, std::strlen(cp932Name), utf8)) return {};
+    return ResolveDecodedName(std::move(utf8));
+}
+
+std::string ResolveNewFileName(const char* cp932Name) {
+    if (!cp932Name || !*cp932Name) return {};
+    if (std::string existing = ResolveFileName(cp932Name); !existing.empty()) return existing;
+    std::string utf8;
+    if (!Cp932ToUtf8(cp932Name, std::strlen(cp932Name), utf8)) return {};
+    std::replace(utf8.begin(), utf8.end(), '\\', '/');
+    const size_t slash = utf8.rfind('/');
+    const std::string name = slash == std::string::npos ? utf8 : utf8.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") return {};
+    if (slash == std::string::npos) return name;
+    if (slash == 0) return "/" + name;
+    const std::string folder = ResolveDecodedName(utf8.substr(0, slash));
+    return folder.empty() ? std::string{} : Join(folder, name);
 }
 
 } // namespace d3dx9

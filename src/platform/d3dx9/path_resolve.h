@@ -13,6 +13,12 @@ namespace d3dx9 {
 // case. Returns the UTF-8 path, or empty when nothing matches.
 std::string ResolveFileName(const char* cp932Name);
 
+// The UTF-8 path a Windows program writes to by a CP932 name: the folder resolved as by
+// ResolveFileName, the file itself matched without regard to letter case when it exists and
+// kept as spelled when it does not. Empty when the folder does not exist or the name is not
+// CP932.
+std::string ResolveNewFileName(const char* cp932Name);
+
 enum class FileReadResult { Ok, NotFound, NotRegularFile, TooLarge, ReadError };
 
 // Reads a regular file whole (never a directory, FIFO or device; its size known before reading,

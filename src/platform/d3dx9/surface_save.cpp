@@ -1,0 +1,100 @@
+// D3DXSaveSurfaceToFileA for PNG and BMP: a surface read through LockRect and written with
+// SDL_image and SDL.
+#include "d3dx9/path_resolve.h"
+
+#include <d3dx9.h>
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+namespace d3dx9 {
+namespace {
+
+// One texel of the formats screenshots and textures come in, as 0xAARRGGBB.
+bool ReadTexel(D3DFORMAT format, const unsigned char* p, uint32_t& argb) {
+    switch (format) {
+    case D3DFMT_A8R8G8B8:
+        argb = uint32_t(p[0]) | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+        return true;
+    case D3DFMT_X8R8G8B8:
+        argb = 0xFF000000u | p[0] | p[1] << 8 | p[2] << 16;
+        return true;
+    case D3DFMT_R5G6B5: {
+        const uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8;
+        const uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
+        argb = 0xFF000000u | ((r << 3) | (r >> 2)) << 16 | ((g << 2) | (g >> 4)) << 8 |
+               ((b << 3) | (b >> 2));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+UINT TexelBytes(D3DFORMAT format) {
+    return format == D3DFMT_R5G6B5                                    ? 2
+           : (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) ? 4
+                                                                      : 0;
+}
+
+} // namespace
+} // namespace d3dx9
+
+using namespace d3dx9;
+
+HRESULT WINAPI D3DXSaveSurfaceToFileA(LPCSTR destFile, D3DXIMAGE_FILEFORMAT destFormat,
+                                      LPDIRECT3DSURFACE9 srcSurface, const PALETTEENTRY*,
+                                      const RECT* srcRect) {
+    if (!destFile || !srcSurface) return D3DERR_INVALIDCALL;
+    if (destFormat != D3DXIFF_PNG && destFormat != D3DXIFF_BMP) return D3DERR_INVALIDCALL;
+    D3DSURFACE_DESC desc{};
+    if (FAILED(srcSurface->GetDesc(&desc))) return D3DERR_INVALIDCALL;
+    const UINT texelBytes = TexelBytes(desc.Format);
+    if (texelBytes == 0) return D3DERR_INVALIDCALL;
+    RECT area = {0, 0, LONG(desc.Width), LONG(desc.Height)};
+    if (srcRect) {
+        if (srcRect->left < 0 || srcRect->top < 0 || srcRect->right > area.right ||
+            srcRect->bottom > area.bottom || srcRect->left >= srcRect->right ||
+            srcRect->top >= srcRect->bottom)
+            return D3DERR_INVALIDCALL;
+        area = *srcRect;
+    }
+    const std::string path = ResolveNewFileName(destFile);
+    if (path.empty()) return D3DERR_INVALIDCALL;
+
+    const int width = int(area.right - area.left), height = int(area.bottom - area.top);
+    // PNG keeps an alpha channel when the surface has one; BMP and opaque formats are RGB.
+    const bool alpha = desc.Format == D3DFMT_A8R8G8B8 && destFormat == D3DXIFF_PNG;
+    SDL_Surface* image =
+        SDL_CreateRGBSurfaceWithFormat(0, width, height, alpha ? 32 : 24,
+                                       alpha ? SDL_PIXELFORMAT_ARGB8888 : SDL_PIXELFORMAT_RGB24);
+    if (!image) return E_OUTOFMEMORY;
+
+    D3DLOCKED_RECT locked{};
+    if (FAILED(srcSurface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+        SDL_FreeSurface(image);
+        return D3DERR_INVALIDCALL;
+    }
+    for (int y = 0; y < height; ++y) {
+        const auto* in = static_cast<const unsigned char*>(locked.pBits) +
+                         ptrdiff_t(area.top + y) * locked.Pitch + size_t(area.left) * texelBytes;
+        auto* out = static_cast<unsigned char*>(image->pixels) + ptrdiff_t(y) * image->pitch;
+        for (int x = 0; x < width; ++x) {
+            uint32_t argb = 0;
+            ReadTexel(desc.Format, in + size_t(x) * texelBytes, argb);
+            if (alpha) {
+                reinterpret_cast<uint32_t*>(out)[x] = argb;
+            } else {
+                out[3 * x] = uint8_t(argb >> 16);
+                out[3 * x + 1] = uint8_t(argb >> 8);
+                out[3 * x + 2] = uint8_t(argb);
+            }
+        }
+    }
+    srcSurface->UnlockRect();
+
+    const int written = destFormat == D3DXIFF_PNG ? IMG_SavePNG(image, path.c_str())
+                                                  : SDL_SaveBMP(image, path.c_str());
+    SDL_FreeSurface(image);
+    return written == 0 ? D3D_OK : D3DERR_INVALIDCALL;
+}
