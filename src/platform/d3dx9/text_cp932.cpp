@@ -40,8 +40,19 @@ bool Cp932ToUtf8(const char* bytes, size_t length, std::string& utf8) {
 
 bool Cp932ToCodePoints(const char* bytes, size_t length, std::u32string& codePoints) {
     // Explicit byte order: plain "UTF-32" would start with a byte-order mark.
-    return Convert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? "UTF-32LE" : "UTF-32BE", bytes,
-                   length, codePoints);
+    const char* utf32 = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? "UTF-32LE" : "UTF-32BE";
+    if (Convert(utf32, bytes, length, codePoints)) return true;
+    // Character by character, as Windows decodes: what is not CP932 becomes U+30FB.
+    std::u32string one;
+    for (size_t i = 0; i < length;) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+        const bool doubleByte = ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC));
+        const size_t n = doubleByte && i + 1 < length ? 2 : 1;
+        codePoints.push_back(Convert(utf32, bytes + i, n, one) && one.size() == 1 ? one[0]
+                                                                                  : U'\u30FB');
+        i += n;
+    }
+    return false;
 }
 
 } // namespace d3dx9

@@ -9,7 +9,8 @@ namespace d3dx9 {
 // The UTF-8 form of CP932 bytes; false when they are not valid CP932.
 bool Cp932ToUtf8(const char* bytes, size_t length, std::string& utf8);
 
-// The code points of CP932 bytes; false when they are not valid CP932.
+// The code points of CP932 bytes; false when they are not valid CP932, in which case each
+// character that is not becomes U+30FB, as Windows decodes it.
 bool Cp932ToCodePoints(const char* bytes, size_t length, std::u32string& codePoints);
 
 } // namespace d3dx9

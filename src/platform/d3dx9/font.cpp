@@ -1,0 +1,150 @@
+// ID3DXFont and D3DXCreateFontIndirectA: CP932 text drawn with a FreeType face through a glyph
+// atlas, on any IDirect3DDevice9.
+#include "d3dx9/font_face.h"
+#include "d3dx9/glyph_atlas.h"
+#include "d3dx9/text_cp932.h"
+#include "d3dx9/text_draw.h"
+#include "d3dx9/text_layout.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+namespace d3dx9 {
+namespace {
+
+class Font final : public ID3DXFont {
+  public:
+    Font(IDirect3DDevice9* device, const D3DXFONT_DESCA& desc, std::unique_ptr<FontFace> face)
+        : device_(device), desc_(desc), face_(std::move(face)),
+          atlas_(std::make_unique<GlyphAtlas>(device, *face_)) {
+        device_->AddRef();
+    }
+    ~Font() {
+        atlas_.reset(); // its textures go before the device reference
+        device_->Release();
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_ID3DXFont) {
+            AddRef();
+            *object = static_cast<ID3DXFont*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetDevice(LPDIRECT3DDEVICE9* device) override {
+        if (!device) return D3DERR_INVALIDCALL;
+        device_->AddRef();
+        *device = device_;
+        return D3D_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDescA(D3DXFONT_DESCA* desc) override {
+        if (!desc) return D3DERR_INVALIDCALL;
+        *desc = desc_;
+        return D3D_OK;
+    }
+    // The atlas lives in the managed pool, which survives a device reset.
+    HRESULT STDMETHODCALLTYPE OnLostDevice() override { return D3D_OK; }
+    HRESULT STDMETHODCALLTYPE OnResetDevice() override { return D3D_OK; }
+
+    INT STDMETHODCALLTYPE DrawTextA(LPD3DXSPRITE, LPCSTR string, INT count, LPRECT rect,
+                                    DWORD format, D3DCOLOR colour) override;
+
+  private:
+    std::atomic<ULONG> references_{1};
+    IDirect3DDevice9* device_;
+    D3DXFONT_DESCA desc_;
+    std::unique_ptr<FontFace> face_;
+    std::unique_ptr<GlyphAtlas> atlas_;
+};
+
+// The part of a glyph's pixel rectangle inside `clip`, with its texel origin moved to match;
+// false when nothing is left.
+bool ClipQuad(GlyphQuad& q, const RECT& clip) {
+    const int left = std::max(q.left, int(clip.left)), top = std::max(q.top, int(clip.top));
+    const int right = std::min(q.left + q.width, int(clip.right));
+    const int bottom = std::min(q.top + q.height, int(clip.bottom));
+    if (right <= left || bottom <= top) return false;
+    q.texelX += left - q.left;
+    q.texelY += top - q.top;
+    q.left = left;
+    q.top = top;
+    q.width = right - left;
+    q.height = bottom - top;
+    return true;
+}
+
+INT Font::DrawTextA(LPD3DXSPRITE, LPCSTR string, INT count, LPRECT rect, DWORD format,
+                    D3DCOLOR colour) {
+    if (!string || count == 0) return 0;
+    const size_t length = count < 0 ? std::strlen(string) : size_t(count);
+    std::u32string text;
+    Cp932ToCodePoints(string, length, text);
+
+    RECT box = rect ? *rect : RECT{0, 0, 0, 0};
+    const FontMetrics& metrics = face_->Metrics();
+    const auto advance = [&](char32_t c) {
+        const AtlasGlyph* glyph = atlas_->Find(c);
+        return glyph ? glyph->advance : 0;
+    };
+    const TextLayout layout =
+        LayOutText(text, format, box, metrics.height, 8 * metrics.aveCharWidth, advance);
+    const INT result = layout.topOffset + layout.height;
+
+    if (format & DT_CALCRECT) {
+        if (rect) {
+            if (format & DT_RIGHT)
+                rect->left = rect->right - layout.width;
+            else if (format & DT_CENTER)
+                rect->left += (rect->right - rect->left - layout.width) / 2;
+            rect->right = rect->left + layout.width;
+            rect->top += layout.topOffset;
+            rect->bottom = rect->top + layout.height;
+        }
+        return result;
+    }
+
+    std::vector<GlyphQuad> quads;
+    for (const PlacedCharacter& placed : layout.characters) {
+        const AtlasGlyph* glyph = atlas_->Find(placed.codePoint);
+        if (!glyph || glyph->page < 0) continue;
+        GlyphQuad quad{glyph->page,
+                       placed.penX + glyph->left,
+                       placed.lineTop + metrics.ascent - glyph->top,
+                       glyph->width,
+                       glyph->height,
+                       glyph->x,
+                       glyph->y};
+        if (!(format & DT_NOCLIP) && !ClipQuad(quad, box)) continue;
+        quads.push_back(quad);
+    }
+    std::vector<IDirect3DTexture9*> pages;
+    for (size_t i = 0; i < atlas_->PageCount(); ++i)
+        pages.push_back(atlas_->Page(int(i)));
+    if (FAILED(DrawGlyphQuads(device_, pages, GlyphAtlas::kPageSize, quads, colour))) return 0;
+    return result;
+}
+
+} // namespace
+} // namespace d3dx9
+
+HRESULT WINAPI D3DXCreateFontIndirectA(LPDIRECT3DDEVICE9 device, const D3DXFONT_DESCA* desc,
+                                       LPD3DXFONT* font) {
+    if (font) *font = nullptr;
+    if (!device || !desc || !font) return D3DERR_INVALIDCALL;
+    std::unique_ptr<d3dx9::FontFace> face = d3dx9::FontFace::Open(*desc);
+    if (!face) return D3DXERR_INVALIDDATA;
+    *font = new d3dx9::Font(device, *desc, std::move(face));
+    return D3D_OK;
+}
