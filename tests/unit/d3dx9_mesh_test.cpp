@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -222,6 +223,21 @@ TEST_F(MeshTest, ColoursAndTextureCoordinatesFollowTheirVertex) {
     l.mesh->UnlockVertexBuffer();
     EXPECT_EQ(uv[0], 0.0f);
     EXPECT_EQ(uv[1], 1.0f);
+}
+
+TEST_F(MeshTest, NotANumberColourComponentsCountAsZero) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    BinaryWriter w;
+    w.Name("Mesh")
+        .Open()
+        .Integers({3})
+        .Floats({0, 0, 0, 1, 0, 0, 0, 1, 0})
+        .Integers({1, 3, 0, 1, 2});
+    w.Name("MeshVertexColors").Open().Integers({1, 0}).Floats({nan, 1, nan, nan}).Close().Close();
+    Loaded l;
+    LoadInto(l, "xof 0303bin 0032" + w.str(), device_);
+    ASSERT_EQ(l.hr, D3D_OK);
+    EXPECT_EQ(l.dword(0, 12), 0x0000FF00u);
 }
 
 TEST_F(MeshTest, MatricesApplyToTheMeshesAfterThemAndAccumulate) {

@@ -80,8 +80,9 @@ D3DXVECTOR3 Normalized(D3DXVECTOR3 v) {
     return v;
 }
 
+// Clamped to [0,1]; NaN (binary files can hold one) counts as 0.
 BYTE ColorByte(float c) {
-    c = c < 0 ? 0 : (c > 1 ? 1 : c);
+    c = c > 0 ? (c < 1 ? c : 1) : 0;
     return static_cast<BYTE>(c * 255.0f + 0.5f);
 }
 
