@@ -74,16 +74,18 @@ HRESULT MakeEffectInstanceBuffer(const std::vector<XMaterial>& materials, ID3DXB
     if (HRESULT hr = D3DXCreateBuffer(static_cast<DWORD>(bytes), out); FAILED(hr)) return hr;
     auto* instances = static_cast<D3DXEFFECTINSTANCE*>((*out)->GetBufferPointer());
     auto* next_default = reinterpret_cast<D3DXEFFECTDEFAULT*>(instances + materials.size());
-    char* data = reinterpret_cast<char*>(next_default + defaults);
-    const auto copy = [&](const void* src, size_t n) {
-        void* at = data;
-        std::memcpy(data, src, n);
-        data += n;
-        return at;
+    // Float values first, so each stays 4-byte aligned; the strings after all of them.
+    char* values = reinterpret_cast<char*>(next_default + defaults);
+    char* strings = values + materials.size() * (16 + 4 + 16 + 16 + 16);
+    const auto put = [](char*& at, const void* src, size_t n) {
+        void* start = at;
+        std::memcpy(at, src, n);
+        at += n;
+        return start;
     };
     for (size_t i = 0; i < materials.size(); ++i) {
         const D3DMATERIAL9& m = materials[i].material;
-        const void* values[] = {&m.Diffuse, &m.Power, &m.Specular, &m.Emissive, &m.Ambient};
+        const void* sources[] = {&m.Diffuse, &m.Power, &m.Specular, &m.Emissive, &m.Ambient};
         const DWORD sizes[] = {16, 4, 16, 16, 16};
         instances[i].pEffectFilename = nullptr;
         instances[i].pDefaults = next_default;
@@ -91,17 +93,17 @@ HRESULT MakeEffectInstanceBuffer(const std::vector<XMaterial>& materials, ID3DXB
         for (int k = 0; k < 5; ++k) {
             D3DXEFFECTDEFAULT& d = *next_default++;
             d.pParamName =
-                static_cast<char*>(copy(kFloatNames[k], std::strlen(kFloatNames[k]) + 1));
+                static_cast<char*>(put(strings, kFloatNames[k], std::strlen(kFloatNames[k]) + 1));
             d.Type = D3DXEDT_FLOATS;
             d.NumBytes = sizes[k];
-            d.pValue = copy(values[k], sizes[k]);
+            d.pValue = put(values, sources[k], sizes[k]);
         }
         if (materials[i].has_texture) {
             D3DXEFFECTDEFAULT& d = *next_default++;
-            d.pParamName = static_cast<char*>(copy(kTextureName, sizeof(kTextureName)));
+            d.pParamName = static_cast<char*>(put(strings, kTextureName, sizeof(kTextureName)));
             d.Type = D3DXEDT_STRING;
             d.NumBytes = static_cast<DWORD>(materials[i].texture.size() + 1);
-            d.pValue = copy(materials[i].texture.c_str(), d.NumBytes);
+            d.pValue = put(strings, materials[i].texture.c_str(), d.NumBytes);
         }
     }
     return D3D_OK;
