@@ -76,7 +76,7 @@ TEST(FontFace, TheHudDescriptionGetsAJapaneseSansSerifSizedToA14PixelCell) {
     ASSERT_EQ(ValueLine().size(), 91u);
     const auto face = d3dx9::FontFace::Open(HudFontDescription());
     ASSERT_NE(face, nullptr);
-    EXPECT_EQ(face->FamilyName(), "Noto Sans CJK JP");
+    EXPECT_EQ(face->FamilyName(), "Noto Sans Mono CJK JP");
     EXPECT_EQ(face->Metrics().height, 14);
     EXPECT_EQ(face->Metrics().ascent + face->Metrics().descent, 14);
     EXPECT_GT(face->Metrics().ascent, face->Metrics().descent);

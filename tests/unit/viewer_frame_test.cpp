@@ -50,6 +50,9 @@ class Frame : public ::testing::Test {
         ReleaseFilterQuad(viewer.filterQuad);
         delete viewer.filterQuad;
         viewer.hudFont->Release();
+        // The device keeps what is bound; with that let go, nothing the viewer made is alive.
+        viewer.device->SetStreamSource(0, nullptr, 0, 0);
+        viewer.device->SetTexture(0, nullptr);
         EXPECT_EQ(xoftest::LiveResources(device), 0);
         viewer.device->Release();
         viewer = ViewerState{};

@@ -35,8 +35,12 @@ bool MatchFontFile(const D3DXFONT_DESCA& desc, std::string& path, int& index, st
     FcPattern* pattern = FcPatternCreate();
     if (!faceName.empty())
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(faceName.c_str()));
-    // GDI's FIXED_PITCH (1) in the low bits of PitchAndFamily asks for a monospaced face.
-    const bool fixedPitch = (desc.PitchAndFamily & 0x3) == 1;
+    // GDI's FIXED_PITCH (1) in the low bits of PitchAndFamily asks for a monospaced face. So does
+    // an unnamed Japanese face at DEFAULT_PITCH: a Japanese system's default Gothic draws Latin
+    // letters half a kanji wide, and texts written for it line columns up by byte count.
+    const int pitch = desc.PitchAndFamily & 0x3;
+    const bool fixedPitch =
+        pitch == 1 || (pitch == 0 && faceName.empty() && desc.CharSet == SHIFTJIS_CHARSET);
     FcPatternAddString(pattern, FC_FAMILY,
                        reinterpret_cast<const FcChar8*>(fixedPitch ? "monospace" : "sans-serif"));
     if (fixedPitch) FcPatternAddInteger(pattern, FC_SPACING, FC_MONO);
