@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run format clean demo windows
+.PHONY: all deps configure build test run format clean demo windows conformance
 
 all: build
 
@@ -35,3 +35,7 @@ demo: configure
 # The viewer and xofview-shot for Windows (mingw-w64), into build-windows/.
 windows: deps
 	@scripts/windows-build.sh
+
+# Our platform against the Windows build under Wine, scene by scene (tests/conformance).
+conformance: configure
+	@tests/conformance/run.sh $(BUILD)
