@@ -10,7 +10,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-noto-cjk
   zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool imagemagick libx11-dev
+  xvfb xauth xdotool x11-utils imagemagick libx11-dev
   g++-mingw-w64-x86-64
 )
 

@@ -41,7 +41,8 @@ bool IsRelative(const char* name) {
 const char* DescribeLoadFailure(HRESULT result) {
     switch (result) {
     case D3DXFERR_FILENOTFOUND:
-        return "file not found";
+    case D3DXERR_INVALIDDATA: // what D3DX says of a file it cannot open
+        return "file not found or not readable";
     case D3DXFERR_BADFILETYPE:
         return "not a DirectX .x file";
     case D3DXFERR_BADFILEVERSION:
