@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick libx11-dev
   g++-mingw-w64-x86-64
+  clang libclang-rt-14-dev
 )
 
 missing=()
