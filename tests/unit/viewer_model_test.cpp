@@ -1,0 +1,246 @@
+// The model: materials and textures as loaded, drawing per subset, failed loads, and drops.
+#include "app/viewer.h"
+#include "app/viewer_state.h"
+#include "scene/mesh_model.h"
+#include "testing/message_seam.h"
+#include "testing/recording_device.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using xoftest::Calls;
+
+// Three triangles, three materials: the first and last name the same texture, the middle none;
+// the first's ambient differs from its diffuse.
+const char kThreeMaterials[] = R"(xof 0302txt 0032
+Mesh Three {
+ 9;
+ 0;0;0;, 1;0;0;, 0;1;0;,
+ 2;0;0;, 3;0;0;, 2;1;0;,
+ 4;0;0;, 5;0;0;, 4;1;0;;
+ 3;
+ 3;0,2,1;, 3;3,5,4;, 3;6,8,7;;
+ MeshMaterialList {
+  3; 3; 0, 1, 2;;
+  Material { 1.0;0.5;0.25;1.0;; 8.0; 0.1;0.2;0.3;; 0.0;0.0;0.0;; TextureFilename { "tile.png"; } }
+  Material { 0.2;0.4;0.6;1.0;; 1.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }
+  Material { 0.9;0.9;0.9;1.0;; 1.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; TextureFilename { "tile.png"; } }
+ }
+}
+)";
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class Model : public ::testing::Test {
+  protected:
+    xoftest::RecordingDevice* device = nullptr;
+    fs::path folder;
+    fs::path startDirectory;
+
+    void SetUp() override {
+        viewer = ViewerState{};
+        device = xoftest::CreateRecordingDevice();
+        viewer.device = xoftest::AsDevice(device);
+        folder = fs::temp_directory_path() / ("xofview-model-" + std::to_string(getpid()));
+        fs::create_directories(folder / "elsewhere");
+        WriteFile(folder / "three.x", kThreeMaterials);
+        WriteFile(folder / "elsewhere" / "three.x", kThreeMaterials);
+        fs::copy_file(fs::path(XOF_TEST_DATA_DIR) / "images/quad_rgb.png", folder / "tile.png");
+        fs::copy_file(fs::path(XOF_TEST_DATA_DIR) / "images/flat_16x16.jpg",
+                      folder / "elsewhere" / "tile.png");
+        WriteFile(folder / "broken.x", "xof 0302txt 0032\nMesh { 3; 0;0;0;, ");
+        startDirectory = fs::current_path();
+        fs::current_path(folder);
+    }
+
+    void TearDown() override {
+        fs::current_path(startDirectory);
+        fs::remove_all(folder);
+        if (viewer.model) {
+            ReleaseMeshModel(viewer.model);
+            delete viewer.model;
+        }
+        viewer.device->SetStreamSource(0, nullptr, 0, 0);
+        viewer.device->SetIndices(nullptr);
+        viewer.device->SetTexture(0, nullptr);
+        EXPECT_EQ(xoftest::LiveResources(device), 0);
+        viewer.device->Release();
+        viewer = ViewerState{};
+    }
+
+    UINT TextureWidth(IDirect3DTexture9* texture) {
+        D3DSURFACE_DESC desc = {};
+        texture->GetLevelDesc(0, &desc);
+        return desc.Width;
+    }
+};
+
+TEST_F(Model, EachMaterialHasItsOwnTextureAndAmbientFromDiffuse) {
+    MeshModel model = {};
+    ASSERT_TRUE(LoadMeshModel(&model, "three.x"));
+    ASSERT_EQ(model.materialCount, 3u);
+    ASSERT_NE(model.textures[0], nullptr);
+    EXPECT_EQ(model.textures[1], nullptr);
+    ASSERT_NE(model.textures[2], nullptr);
+    EXPECT_NE(model.textures[0], model.textures[2]); // one texture object per material
+    EXPECT_EQ(model.materials[0].Ambient.r, 1.0f);
+    EXPECT_EQ(model.materials[0].Ambient.g, 0.5f);
+    EXPECT_EQ(model.materials[0].Ambient.b, 0.25f);
+    EXPECT_EQ(model.materials[0].Ambient.a, 1.0f);
+    EXPECT_EQ(model.materials[0].Power, 8.0f);
+
+    Calls(device).clear();
+    DrawMeshModel(&model, {0, 0, 0}, {0, 0, 0});
+    std::vector<std::string> perSubset;
+    for (const std::string& call : Calls(device))
+        if (call.rfind("SetTexture", 0) == 0 || call.rfind("DrawIndexedPrimitive", 0) == 0)
+            perSubset.push_back(call.substr(0, call.find(',')));
+    const std::string first = xoftest::NameOf(device, model.textures[0]);
+    const std::string last = xoftest::NameOf(device, model.textures[2]);
+    EXPECT_EQ(perSubset, (std::vector<std::string>{"SetTexture(0", "DrawIndexedPrimitive(4",
+                                                   "SetTexture(0", "DrawIndexedPrimitive(4",
+                                                   "SetTexture(0", "DrawIndexedPrimitive(4"}));
+    std::vector<std::string> textures;
+    for (const std::string& call : Calls(device))
+        if (call.rfind("SetTexture", 0) == 0) textures.push_back(call);
+    EXPECT_EQ(textures,
+              (std::vector<std::string>{"SetTexture(0, " + first + ")", "SetTexture(0, null)",
+                                        "SetTexture(0, " + last + ")"}));
+    ReleaseMeshModel(&model);
+    EXPECT_EQ(model.mesh, nullptr);
+    EXPECT_EQ(model.textures, nullptr);
+}
+
+TEST_F(Model, TexturesAreLookedForInTheCurrentDirectoryFirstThenBesideTheModel) {
+    MeshModel here = {};
+    ASSERT_TRUE(LoadMeshModel(&here, "elsewhere/three.x"));
+    ASSERT_NE(here.textures[0], nullptr);
+    EXPECT_EQ(TextureWidth(here.textures[0]), 2u); // tile.png of the current directory
+    ReleaseMeshModel(&here);
+
+    fs::remove(folder / "tile.png");
+    MeshModel beside = {};
+    ASSERT_TRUE(LoadMeshModel(&beside, "elsewhere\\three.x"));
+    ASSERT_NE(beside.textures[0], nullptr);
+    EXPECT_EQ(TextureWidth(beside.textures[0]), 16u); // the one next to the model
+    ReleaseMeshModel(&beside);
+
+    fs::remove(folder / "elsewhere" / "tile.png");
+    MeshModel untextured = {};
+    ASSERT_TRUE(LoadMeshModel(&untextured, "elsewhere/three.x"));
+    EXPECT_EQ(untextured.textures[0], nullptr);
+    EXPECT_EQ(untextured.textures[2], nullptr);
+    ReleaseMeshModel(&untextured);
+}
+
+TEST_F(Model, AFileThatDoesNotLoadLeavesAnEmptyModelAndSaysWhy) {
+    for (const char* name : {"missing.x", "broken.x", "tile.png"}) {
+        MeshModel model = {};
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(LoadMeshModel(&model, name));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(name), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_EQ(model.mesh, nullptr);
+        EXPECT_EQ(model.materialCount, 0u);
+        Calls(device).clear();
+        DrawMeshModel(&model, {0, 0, 0}, {0, 0, 0}); // draws nothing
+        EXPECT_EQ(Calls(device).size(), 1u);
+        ReleaseMeshModel(&model);
+    }
+}
+
+// Drops arrive as they do from the desktop: a WM_DROPFILES to the viewer's window procedure.
+class Drop : public Model {
+  protected:
+    HWND window = nullptr;
+
+    void SetUp() override {
+        Model::SetUp();
+        WNDCLASSEXA windowClass = {};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = MainWindowProc;
+        windowClass.lpszClassName = "XofviewDropTest";
+        RegisterClassExA(&windowClass);
+        window = CreateWindowExA(WS_EX_ACCEPTFILES, "XofviewDropTest", "drop", 0, 0, 0, 200, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        viewer.model = new MeshModel{};
+    }
+
+    void TearDown() override {
+        DestroyWindow(window);
+        xoftest::ResetMessageQueue();
+        Model::TearDown();
+    }
+
+    // Drops the files and dispatches what the queue delivers; returns what went to stderr.
+    std::string DropAndDispatch(const std::vector<std::string>& paths) {
+        EXPECT_TRUE(xoftest::DropFiles(window, paths));
+        testing::internal::CaptureStderr();
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        return testing::internal::GetCapturedStderr();
+    }
+};
+
+TEST_F(Drop, ALoadableFileReplacesTheModelAndOnlyTheFirstCounts) {
+    const std::string three = (folder / "three.x").string();
+    DropAndDispatch({three, (folder / "broken.x").string(), (folder / "missing.x").string()});
+    ASSERT_NE(viewer.model, nullptr);
+    EXPECT_EQ(viewer.model->materialCount, 3u);
+    EXPECT_STREQ(viewer.droppedPath, three.c_str());
+
+    // The replaced model's textures and mesh are released, not left behind.
+    const int liveBefore = xoftest::LiveResources(device);
+    DropAndDispatch({three});
+    EXPECT_EQ(viewer.model->materialCount, 3u);
+    EXPECT_EQ(xoftest::LiveResources(device), liveBefore);
+}
+
+TEST_F(Drop, AFileThatDoesNotLoadKeepsTheModel) {
+    DropAndDispatch({(folder / "three.x").string()});
+    MeshModel* shown = viewer.model;
+    const std::string said = DropAndDispatch({(folder / "broken.x").string()});
+    EXPECT_EQ(viewer.model, shown);
+    EXPECT_EQ(viewer.model->materialCount, 3u);
+    EXPECT_NE(said.find("broken.x"), std::string::npos);
+}
+
+TEST_F(Drop, NamesThatDoNotFitOrCannotBeSpeltAreRefusedWhole) {
+    DropAndDispatch({(folder / "three.x").string()});
+    MeshModel* shown = viewer.model;
+
+    const std::string longName = (folder / (std::string(300, 'x') + ".x")).string();
+    std::string said = DropAndDispatch({longName});
+    EXPECT_NE(said.find("longer than 259"), std::string::npos) << said;
+    EXPECT_EQ(viewer.model, shown);
+
+    const std::string accented = (folder / "caf\xC3\xA9.x").string(); // no é in code page 932
+    fs::copy_file(folder / "three.x", accented);
+    said = DropAndDispatch({accented});
+    EXPECT_NE(said.find("code page 932"), std::string::npos) << said;
+    EXPECT_EQ(viewer.model, shown);
+}
+
+TEST_F(Drop, AJapaneseNameLoads) {
+    const std::string japanese = (folder / "\xE6\xA8\xA1\xE5\x9E\x8B.x").string(); // 模型.x
+    fs::copy_file(folder / "three.x", japanese);
+    const std::string said = DropAndDispatch({japanese});
+    EXPECT_EQ(said, "");
+    EXPECT_EQ(viewer.model->materialCount, 3u);
+}
+
+} // namespace
