@@ -108,6 +108,11 @@ done
 # Folders for xofview-shot: the demo, and each corpus model with its textures.
 mkdir -p "$out/work/demo"
 cp -r "$root/demo/." "$out/work/demo/"
+# Wine's .x reader takes a number without a decimal point only for integer members, so it
+# rejects op.x's frame matrices ("0,0.8,0,..."); the Windows reader (and ours) takes them.
+# Both sides get a copy with those matrices written as decimals, so the frame stays comparable.
+perl -i -pe 's/(?<![\d.])(-?\d+)(?![\d.])/$1.0/g if $after_matrix; $after_matrix = /FrameTransformMatrix/' \
+  "$out/work/demo/op.x"
 for m in "${models[@]}"; do
   mkdir -p "$out/work/x/$m"
   cp "$xcorpus/$m.x" "$out/work/x/$m/"
@@ -218,7 +223,8 @@ cat >"$out/jobs/wine-all.sh" <<EOF
 find '$out/jobs/wine' -name '*.sh' | sort | xargs -r -n1 -P2 bash
 '$wineserver' -k
 EOF
-xvfb-run -a -s "-screen 0 1280x1024x24" bash "$out/jobs/wine-all.sh" >"$out/logs/xvfb.log" 2>&1
+# The pointer starts at the screen centre: far from the windows, so no mouse move reaches them.
+xvfb-run -a -s "-screen 0 3200x2400x24" bash "$out/jobs/wine-all.sh" >"$out/logs/xvfb.log" 2>&1
 
 # --- Results --------------------------------------------------------------------------------
 # expected.txt: NAME KIND REASON. KIND "wine": Wine departs from Windows there, a permanent

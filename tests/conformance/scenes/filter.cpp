@@ -29,9 +29,9 @@ int main(int argc, char** argv) {
     if (colon != std::string::npos) {
         const std::string image = variant.substr(colon + 1);
         scene::Check(D3DXCreateTextureFromFileExA(device, image.c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
-                                                  D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
-                                                  D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                                  nullptr, nullptr, &texture),
+                                                  D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                                  D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
+                                                  &texture),
                      "D3DXCreateTextureFromFileExA");
     }
 
@@ -41,9 +41,9 @@ int main(int argc, char** argv) {
                                 {x, y + h, 0.0f, 1.0f, tint, 0.0f, 1.0f},
                                 {x + w, y + h, 0.0f, 1.0f, tint, 1.0f, 1.0f}};
     IDirect3DVertexBuffer9* buffer = nullptr;
-    scene::Check(device->CreateVertexBuffer(sizeof quad, 0, kQuadFvf, D3DPOOL_DEFAULT, &buffer,
-                                            nullptr),
-                 "CreateVertexBuffer");
+    scene::Check(
+        device->CreateVertexBuffer(sizeof quad, 0, kQuadFvf, D3DPOOL_DEFAULT, &buffer, nullptr),
+        "CreateVertexBuffer");
     void* locked = nullptr;
     scene::Check(buffer->Lock(0, sizeof quad, &locked, 0), "Lock");
     std::memcpy(locked, quad, sizeof quad);

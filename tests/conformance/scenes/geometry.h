@@ -64,7 +64,8 @@ Shape Sphere(DWORD fvf, float radius, int rings, int segments, Colour colour) {
     for (int i = 0; i < rings; ++i)
         for (int j = 0; j < segments; ++j) {
             const WORD a = WORD(i * (segments + 1) + j), b = WORD(a + segments + 1);
-            shape.indices.insert(shape.indices.end(), {a, WORD(a + 1), b, WORD(a + 1), WORD(b + 1), b});
+            shape.indices.insert(shape.indices.end(),
+                                 {a, WORD(a + 1), b, WORD(a + 1), WORD(b + 1), b});
         }
     return shape;
 }
@@ -75,12 +76,14 @@ inline Shape Plane(DWORD fvf, float w, float h, int n) {
     for (int i = 0; i <= n; ++i)
         for (int j = 0; j <= n; ++j) {
             const float u = float(j) / float(n), v = float(i) / float(n);
-            Append(shape, {(u - 0.5f) * w, (0.5f - v) * h, 0.0f, 0.0f, 0.0f, -1.0f, 0xFFFFFFFF, u, v});
+            Append(shape,
+                   {(u - 0.5f) * w, (0.5f - v) * h, 0.0f, 0.0f, 0.0f, -1.0f, 0xFFFFFFFF, u, v});
         }
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
             const WORD a = WORD(i * (n + 1) + j), b = WORD(a + n + 1);
-            shape.indices.insert(shape.indices.end(), {a, WORD(a + 1), b, WORD(a + 1), WORD(b + 1), b});
+            shape.indices.insert(shape.indices.end(),
+                                 {a, WORD(a + 1), b, WORD(a + 1), WORD(b + 1), b});
         }
     return shape;
 }

@@ -43,8 +43,8 @@ inline Context CreateWindowAndDevice() {
     windowClass.lpszClassName = "xofview-conformance";
     if (!RegisterClassExA(&windowClass)) Fail("RegisterClassExA");
     c.window = CreateWindowExA(0, "xofview-conformance", "conformance",
-                               WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_VISIBLE, 0, 0, 920,
-                               740, nullptr, nullptr, windowClass.hInstance, nullptr);
+                               WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_VISIBLE, 0, 0, 920, 740,
+                               nullptr, nullptr, windowClass.hInstance, nullptr);
     if (!c.window) Fail("CreateWindowExA");
 
     c.direct3D = Direct3DCreate9(D3D_SDK_VERSION);
