@@ -1,0 +1,96 @@
+// Clocks, medians, peak memory and child processes for the benchmarks.
+#include "bench_util.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
+namespace bench {
+
+double Now() {
+    return static_cast<double>(NowNanoseconds()) * 1e-9;
+}
+
+long long NowNanoseconds() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+long PeakRssKib() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+std::string RunChild(const std::vector<std::string>& argv,
+                     const std::vector<std::string>& extra_env, bool& ok) {
+    ok = false;
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return {};
+    }
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        close(fds[1]);
+        for (const std::string& e : extra_env)
+            putenv(const_cast<char*>(e.c_str()));
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string out;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+        out.append(buffer, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return out;
+}
+
+std::string Field(const std::string& text, const std::string& key) {
+    const std::string tag = key + "=";
+    size_t at = 0;
+    while ((at = text.find(tag, at)) != std::string::npos) {
+        if (at == 0 || text[at - 1] == ' ' || text[at - 1] == '\n') {
+            const size_t start = at + tag.size();
+            const size_t end = text.find_first_of(" \n", start);
+            return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        }
+        at += tag.size();
+    }
+    return {};
+}
+
+std::string SelfPath() {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return {};
+    path[n] = '\0';
+    return path;
+}
+
+} // namespace bench

@@ -1,0 +1,32 @@
+// Small helpers the benchmarks share: a monotonic clock, medians, and running this same program
+// again in another mode as a child process whose output is read back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Seconds on the monotonic clock.
+double Now();
+// Nanoseconds on the monotonic clock, as passed from a parent to a child in argv.
+long long NowNanoseconds();
+
+double Median(std::vector<double> values);
+
+// This process's peak resident set so far, in KiB (getrusage ru_maxrss).
+long PeakRssKib();
+
+// Runs `argv` (argv[0] a path) with the environment `extra_env` added ("NAME=value" entries),
+// waits for it, and returns what it wrote on stdout. `ok` is false if it could not start or did
+// not exit with 0.
+std::string RunChild(const std::vector<std::string>& argv,
+                     const std::vector<std::string>& extra_env, bool& ok);
+
+// The value after "key=" in text written as "key=value ..." lines or words; empty if absent.
+std::string Field(const std::string& text, const std::string& key);
+
+// The path of the running executable.
+std::string SelfPath();
+
+} // namespace bench

@@ -1,0 +1,400 @@
+// Frame and start-up benchmarks on SDL's offscreen driver.
+//
+// Frames: the viewer's own start-up and frames (StartViewer, then UpdateControls and DrawFrame
+// as the viewer's loop runs them) with presentation pacing off, against a minimal OpenGL 3.3
+// program that draws the same triangles from one vertex buffer and one index buffer with a
+// trivial lit shader, through the same world-view-projection, into a window of the viewer's
+// back buffer size. Each runs in its own process; the processes alternate; medians.
+//
+// Start-up: the parent takes the monotonic time just before fork and exec and passes it in
+// argv; the child stops the clock when its first Present (or SDL_GL_SwapWindow) returns.
+// The viewer keeps its default pacing here, as a user starts it.
+#include "bench_util.h"
+#include "grid_model.h"
+
+#include "app/viewer.h"
+#include "app/viewer_state.h"
+#include "controls/controls.h"
+#include "d3d9/present_pacing.h"
+#include "render/frame.h"
+#include "scene/mesh_model.h"
+#include "testing/recording_device.h"
+
+#include <SDL.h>
+#include <d3d9.h>
+#include <d3dx9.h>
+#include <unistd.h>
+#include <windows.h>
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/glcorearb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kWarmUpFrames = 10;
+constexpr int kBatches = 5;
+
+// ---- The viewer -------------------------------------------------------------------------
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+void ViewerFrame() {
+    PumpMessages();
+    UpdateControls();
+    DrawFrame();
+}
+
+// The combined world-view-projection of the model's draw, Direct3D row-vector convention.
+D3DXMATRIX ModelTransform() {
+    D3DXMATRIX world, view, projection, all;
+    viewer.device->GetTransform(D3DTS_WORLD, &world);
+    viewer.device->GetTransform(D3DTS_VIEW, &view);
+    viewer.device->GetTransform(D3DTS_PROJECTION, &projection);
+    D3DXMatrixMultiply(&all, &world, &view);
+    D3DXMatrixMultiply(&all, &all, &projection);
+    return all;
+}
+
+// Runs `frame` in batches, finishing GL's work at the end of each; median milliseconds.
+template <class Frame> double TimeFrames(int frames, Frame frame) {
+    for (int i = 0; i < kWarmUpFrames; ++i)
+        frame();
+    glFinish();
+    const int per_batch = frames / kBatches > 0 ? frames / kBatches : 1;
+    std::vector<double> batches;
+    for (int b = 0; b < kBatches; ++b) {
+        const double start = bench::Now();
+        for (int i = 0; i < per_batch; ++i)
+            frame();
+        glFinish();
+        batches.push_back((bench::Now() - start) * 1e3 / per_batch);
+    }
+    return bench::Median(batches);
+}
+
+int ViewerFrames(const char* folder, const char* model, int frames) {
+    if (chdir(folder) != 0) return 1;
+    d3d9::SetPresentPacing(false);
+    StartViewer(model);
+    // The model's draw leaves its transforms on the device after the first frame; the HUD and
+    // the filter quad use their own (pretransformed) vertices.
+    ViewerFrame();
+    const D3DXMATRIX transform = ModelTransform();
+    const double ms = TimeFrames(frames, ViewerFrame);
+    IDirect3DSurface9* back = nullptr;
+    D3DSURFACE_DESC desc{};
+    if (viewer.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) == D3D_OK) {
+        back->GetDesc(&desc);
+        back->Release();
+    }
+    std::printf("frame_ms=%.4f width=%u height=%u faces=%lu transform=", ms, desc.Width,
+                desc.Height,
+                viewer.model && viewer.model->mesh ? viewer.model->mesh->GetNumFaces() : 0ul);
+    for (int i = 0; i < 16; ++i)
+        std::printf("%s%.9g", i ? "," : "", transform.m[i / 4][i % 4]);
+    std::printf("\n");
+    std::fflush(stdout);
+    _exit(0); // the figure is out; shutdown is not what is measured
+}
+
+int ViewerStartup(const char* folder, long long started) {
+    if (chdir(folder) != 0) return 1;
+    StartViewer("op.x");
+    ViewerFrame();
+    const double ms = static_cast<double>(bench::NowNanoseconds() - started) * 1e-6;
+    std::printf("startup_ms=%.3f\n", ms);
+    std::fflush(stdout);
+    _exit(0);
+}
+
+// ---- The minimal program ------------------------------------------------------------------
+
+struct Triangles {
+    std::vector<float> vertices; // position, normal
+    std::vector<uint32_t> indices;
+};
+
+// The model's triangles, as D3DX merges them (loaded onto the recording device: no GL here).
+bool ReadTriangles(const char* path, Triangles& out) {
+    xoftest::RecordingDevice* device = xoftest::CreateRecordingDevice();
+    ID3DXMesh* mesh = nullptr;
+    if (D3DXLoadMeshFromXA(path, D3DXMESH_SYSTEMMEM, xoftest::AsDevice(device), nullptr, nullptr,
+                           nullptr, nullptr, &mesh) != D3D_OK)
+        return false;
+    const DWORD stride = mesh->GetNumBytesPerVertex(), count = mesh->GetNumVertices();
+    const bool normals = (mesh->GetFVF() & D3DFVF_NORMAL) != 0;
+    void* data = nullptr;
+    mesh->LockVertexBuffer(D3DLOCK_READONLY, &data);
+    for (DWORD v = 0; v < count; ++v) {
+        const auto* f =
+            reinterpret_cast<const float*>(static_cast<const uint8_t*>(data) + v * stride);
+        out.vertices.insert(out.vertices.end(), {f[0], f[1], f[2]});
+        if (normals) {
+            out.vertices.insert(out.vertices.end(), {f[3], f[4], f[5]});
+        } else {
+            out.vertices.insert(out.vertices.end(), {0.0f, 1.0f, 0.0f});
+        }
+    }
+    mesh->UnlockVertexBuffer();
+    const bool wide = (mesh->GetOptions() & D3DXMESH_32BIT) != 0;
+    mesh->LockIndexBuffer(D3DLOCK_READONLY, &data);
+    for (DWORD i = 0; i < mesh->GetNumFaces() * 3; ++i)
+        out.indices.push_back(wide ? static_cast<const uint32_t*>(data)[i]
+                                   : static_cast<const uint16_t*>(data)[i]);
+    mesh->UnlockIndexBuffer();
+    mesh->Release();
+    return true;
+}
+
+const char kVertexShader[] = R"(#version 330 core
+layout(location = 0) in vec3 position;
+layout(location = 1) in vec3 normal;
+uniform mat4 transform;
+out vec3 shade;
+void main() {
+    vec4 p = transform * vec4(position, 1.0);
+    gl_Position = vec4(p.x, p.y, 2.0 * p.z - p.w, p.w);
+    float light = max(dot(normalize(normal), normalize(vec3(0.3, 0.8, -0.5))), 0.0);
+    shade = vec3(0.2) + vec3(0.8) * light;
+})";
+
+const char kFragmentShader[] = R"(#version 330 core
+in vec3 shade;
+out vec4 colour;
+void main() { colour = vec4(shade, 1.0); })";
+
+GLuint Compile(GLenum type, const char* source) {
+    const GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    return shader;
+}
+
+struct MinimalWindow {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+};
+
+MinimalWindow OpenMinimalWindow(int width, int height) {
+    MinimalWindow w;
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return w;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    w.window = SDL_CreateWindow("minimal", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
+                                height, SDL_WINDOW_OPENGL);
+    if (w.window) w.context = SDL_GL_CreateContext(w.window);
+    return w;
+}
+
+int MinimalFrames(const char* path, int frames, int width, int height, const char* transform) {
+    Triangles t;
+    if (!ReadTriangles(path, t)) return 1;
+    float matrix[16];
+    for (int i = 0; i < 16; ++i) {
+        matrix[i] = std::strtof(transform, const_cast<char**>(&transform));
+        if (*transform == ',') ++transform;
+    }
+    MinimalWindow w = OpenMinimalWindow(width, height);
+    if (!w.context) return 1;
+    SDL_GL_SetSwapInterval(0);
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, Compile(GL_VERTEX_SHADER, kVertexShader));
+    glAttachShader(program, Compile(GL_FRAGMENT_SHADER, kFragmentShader));
+    glLinkProgram(program);
+    GLuint vao, buffers[2];
+    glGenVertexArrays(1, &vao);
+    glBindVertexArray(vao);
+    glGenBuffers(2, buffers);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(t.vertices.size() * 4), t.vertices.data(),
+                 GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(t.indices.size() * 4),
+                 t.indices.data(), GL_STATIC_DRAW);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 24, nullptr);
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 24, reinterpret_cast<void*>(12));
+    glUseProgram(program);
+    // A row-major Direct3D matrix read column-major is its transpose: column vectors work.
+    glUniformMatrix4fv(glGetUniformLocation(program, "transform"), 1, GL_FALSE, matrix);
+    glEnable(GL_DEPTH_TEST);
+    glViewport(0, 0, width, height);
+    const auto count = static_cast<GLsizei>(t.indices.size());
+    const double ms = TimeFrames(frames, [&] {
+        glClearColor(0.72f, 0.64f, 0.24f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, nullptr);
+        SDL_GL_SwapWindow(w.window);
+    });
+    std::printf("frame_ms=%.4f faces=%zu\n", ms, t.indices.size() / 3);
+    std::fflush(stdout);
+    _exit(0);
+}
+
+int MinimalStartup(int width, int height, long long started) {
+    MinimalWindow w = OpenMinimalWindow(width, height);
+    if (!w.context) return 1;
+    glClearColor(0.72f, 0.64f, 0.24f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SDL_GL_SwapWindow(w.window);
+    const double ms = static_cast<double>(bench::NowNanoseconds() - started) * 1e-6;
+    std::printf("startup_ms=%.3f\n", ms);
+    std::fflush(stdout);
+    _exit(0);
+}
+
+// ---- The driver ---------------------------------------------------------------------------
+
+const std::vector<std::string> kEnvironment = {"SDL_VIDEODRIVER=offscreen",
+                                               "SDL_AUDIODRIVER=dummy"};
+
+struct Options {
+    int grid = 700;
+    int runs = 3;
+    int frames = 100;
+    int startups = 5;
+    std::string data = XOF_BENCH_DATA_DIR;
+    std::string demo = XOF_DEMO_DIR;
+};
+
+std::string Run(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{bench::SelfPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    bool ok = false;
+    std::string out = bench::RunChild(argv, kEnvironment, ok);
+    return ok ? out : std::string();
+}
+
+bool CompareFrames(const Options& o, const std::string& name, const std::string& folder,
+                   const std::string& model) {
+    std::vector<double> mine, theirs;
+    std::string faces, minimal_faces, size;
+    for (int r = 0; r < o.runs; ++r) {
+        const std::string v = Run({"--viewer-frames", folder, model, std::to_string(o.frames)});
+        if (v.empty()) {
+            std::printf("%-22s the viewer failed\n", name.c_str());
+            return false;
+        }
+        const std::string m = Run({"--minimal-frames", folder + "/" + model,
+                                   std::to_string(o.frames), bench::Field(v, "width"),
+                                   bench::Field(v, "height"), bench::Field(v, "transform")});
+        if (m.empty()) {
+            std::printf("%-22s the minimal program failed\n", name.c_str());
+            return false;
+        }
+        mine.push_back(std::atof(bench::Field(v, "frame_ms").c_str()));
+        theirs.push_back(std::atof(bench::Field(m, "frame_ms").c_str()));
+        faces = bench::Field(v, "faces");
+        minimal_faces = bench::Field(m, "faces");
+        size = bench::Field(v, "width") + "x" + bench::Field(v, "height");
+    }
+    const double a = bench::Median(mine), b = bench::Median(theirs), ratio = a / b;
+    const bool met = ratio <= 1.25;
+    std::printf("%-22s %9s %10s %11.3f %11.3f %7.2f   (target <= 1.25: %s)\n", name.c_str(),
+                size.c_str(), faces.c_str(), a, b, ratio, met ? "met" : "NOT MET");
+    if (faces != minimal_faces)
+        std::printf("  (the minimal program drew %s triangles)\n", minimal_faces.c_str());
+    return met;
+}
+
+bool CompareStartup(const Options& o) {
+    std::vector<double> mine, theirs;
+    for (int r = 0; r < o.startups; ++r) {
+        // Alternating, each child timed from just before its fork.
+        const std::string v =
+            Run({"--viewer-startup", o.demo, std::to_string(bench::NowNanoseconds())});
+        const std::string m =
+            Run({"--minimal-startup", "794", "561", std::to_string(bench::NowNanoseconds())});
+        if (v.empty() || m.empty()) {
+            std::printf("start-up: a child failed\n");
+            return false;
+        }
+        mine.push_back(std::atof(bench::Field(v, "startup_ms").c_str()));
+        theirs.push_back(std::atof(bench::Field(m, "startup_ms").c_str()));
+    }
+    const double a = bench::Median(mine), b = bench::Median(theirs);
+    const bool met = a <= b + 50;
+    std::printf("%-22s %11.1f %11.1f %+8.1f ms (target <= +50 ms: %s)\n", "demo: exec to Present",
+                a, b, a - b, met ? "met" : "NOT MET");
+    return met;
+}
+
+int Driver(const Options& o) {
+    const std::string grid = bench::EnsureGridModel(o.data, o.grid, bench::XForm::Binary);
+    std::printf("Frames: the viewer (StartViewer, UpdateControls, DrawFrame; pacing off) against a "
+                "minimal GL 3.3 program drawing the same triangles;\nSDL offscreen driver; "
+                "median per-frame time of %d batches after %d warm-up frames, median of %d "
+                "alternating runs.\n\n",
+                kBatches, kWarmUpFrames, o.runs);
+    std::printf("%-22s %9s %10s %11s %11s %7s\n", "model", "size", "triangles", "xofview ms",
+                "minimal ms", "ratio");
+    int misses = 0;
+    misses += !CompareFrames(o, "demo op.x", o.demo, "op.x");
+    const std::string folder = grid.substr(0, grid.rfind('/'));
+    misses += !CompareFrames(o, "grid " + std::to_string(o.grid) + "x" + std::to_string(o.grid),
+                             folder, grid.substr(grid.rfind('/') + 1));
+    std::printf("\nStart-up: exec to the first Present returning (the viewer in demo/, default "
+                "pacing) against a minimal SDL window and GL context reaching its first swap;\n"
+                "median of %d alternating runs.\n\n%-22s %11s %11s\n",
+                o.startups, "", "xofview ms", "minimal ms");
+    misses += !CompareStartup(o);
+    std::printf("\nFrame and start-up targets not met: %d\n", misses);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--viewer-frames" && argc == 5)
+        return ViewerFrames(argv[2], argv[3], std::atoi(argv[4]));
+    if (mode == "--viewer-startup" && argc == 4) return ViewerStartup(argv[2], std::atoll(argv[3]));
+    if (mode == "--minimal-frames" && argc == 7)
+        return MinimalFrames(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
+                             argv[6]);
+    if (mode == "--minimal-startup" && argc == 5)
+        return MinimalStartup(std::atoi(argv[2]), std::atoi(argv[3]), std::atoll(argv[4]));
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "usage: frame_bench [--grid N] [--runs K] [--frames F] "
+                                 "[--startups K] [--data DIR] [--demo DIR]\n");
+            return 2;
+        }
+        const std::string value = argv[++i];
+        if (arg == "--grid") {
+            o.grid = std::atoi(value.c_str());
+        } else if (arg == "--runs") {
+            o.runs = std::atoi(value.c_str());
+        } else if (arg == "--frames") {
+            o.frames = std::atoi(value.c_str());
+        } else if (arg == "--startups") {
+            o.startups = std::atoi(value.c_str());
+        } else if (arg == "--data") {
+            o.data = value;
+        } else if (arg == "--demo") {
+            o.demo = value;
+        } else {
+            std::fprintf(stderr, "frame_bench: unknown option %s\n", arg.c_str());
+            return 2;
+        }
+    }
+    if (o.grid < 1 || o.runs < 1 || o.frames < 1 || o.startups < 1) return 2;
+    return Driver(o);
+}
