@@ -9,7 +9,7 @@ packages=(
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libfreetype-dev libfontconfig-dev fonts-noto-cjk
   zlib1g-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libassimp-dev
   xvfb xauth xdotool x11-utils imagemagick libx11-dev
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev
