@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run format clean demo windows conformance
+.PHONY: all deps configure build test run format clean demo windows conformance bench
 
 all: build
 
@@ -39,3 +39,12 @@ windows: deps
 # Our platform against the Windows build under Wine, scene by scene (tests/conformance).
 conformance: configure
 	@tests/conformance/run.sh $(BUILD)
+
+# Load, frame and start-up benchmarks against Assimp and minimal GL programs (bench/), in a
+# Release build of its own; not part of `make test`.
+BENCH_BUILD ?= build-bench
+bench: deps
+	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BENCH_BUILD) --target load_bench frame_bench
+	@$(BENCH_BUILD)/bench/load_bench
+	@$(BENCH_BUILD)/bench/frame_bench
