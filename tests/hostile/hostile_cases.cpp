@@ -1,0 +1,264 @@
+// The hostile inputs of the suite (see hostile_cases.h).
+#include "hostile_cases.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace hostile {
+namespace {
+
+void Put16(Bytes& out, uint16_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+
+void Put32(Bytes& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(v >> (8 * i)));
+}
+
+Bytes Text(const std::string& body) {
+    return FromString("xof 0303txt 0032\n" + body);
+}
+
+const char kTriangle[] = "3; 0;0;0;, 1;0;0;, 0;1;0;;";
+
+std::string Repeat(const std::string& s, size_t n) {
+    std::string out;
+    out.reserve(s.size() * n);
+    for (size_t i = 0; i < n; ++i)
+        out += s;
+    return out;
+}
+
+// A binary file: the header, then `tokens` as written by the caller.
+Bytes Binary(const Bytes& tokens) {
+    Bytes out = FromString("xof 0303bin 0032");
+    out.insert(out.end(), tokens.begin(), tokens.end());
+    return out;
+}
+
+Bytes NameToken(const std::string& s) {
+    Bytes out;
+    Put16(out, 1);
+    Put32(out, uint32_t(s.size()));
+    out.insert(out.end(), s.begin(), s.end());
+    return out;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A compressed file from raw blocks, with the declared total size given.
+Bytes CompressedBlocks(uint32_t declaredSize, const std::vector<Bytes>& blocks) {
+    Bytes out = FromString("xof 0303tzip0032");
+    Put32(out, declaredSize);
+    for (const Bytes& b : blocks)
+        out.insert(out.end(), b.begin(), b.end());
+    return out;
+}
+
+void MustMake(bool ok, const std::string& what) {
+    if (!ok) throw std::runtime_error("cannot make " + what + ": " + std::strerror(errno));
+}
+
+} // namespace
+
+NamedBytes GoodModels() {
+    const Bytes text = TextCubeModel();
+    const Bytes body(text.begin() + 16, text.end());
+    const Bytes binary = BinaryQuadModel();
+    const Bytes binaryBody(binary.begin() + 16, binary.end());
+    return {
+        {"text", text},
+        {"binary", binary},
+        {"tzip", Compressed("xof 0303tzip0032", body, 256)},
+        {"bzip", Compressed("xof 0303bzip0032", binaryBody, 64)},
+    };
+}
+
+NamedBytes HostileModels() {
+    const std::string tri = kTriangle;
+    NamedBytes cases = {
+        // Counts claiming billions of elements, backed by a handful.
+        {"vertex count 4e9", Text("Mesh { 4000000000; 0;0;0;; 1; 3;0,0,0;;; }")},
+        {"vertex count 2^31", Text("Mesh { 2147483648; 0;0;0;, 1;1;1;; 1; 3;0,1,0;;; }")},
+        {"face count 2^32-1", Text("Mesh { " + tri + " 4294967295; 3;0,1,2;;; }")},
+        {"face size 2^32-1", Text("Mesh { " + tri + " 1; 4294967295;0,1,2;;; }")},
+        {"normal count 2^32-1", Text("Mesh { " + tri +
+                                     " 1; 3;0,1,2;; MeshNormals { 4294967295; "
+                                     "0;0;1;; 1; 3;0,0,0;;; } }")},
+        {"normal faces 2^32-1", Text("Mesh { " + tri +
+                                     " 1; 3;0,1,2;; MeshNormals { 1; 0;0;1;; "
+                                     "4294967295; 3;0,0,0;;; } }")},
+        {"uv count 2^32-1",
+         Text("Mesh { " + tri + " 1; 3;0,1,2;; MeshTextureCoords { 4294967295; 0;0;; } }")},
+        {"colour count 2^32-1",
+         Text("Mesh { " + tri + " 1; 3;0,1,2;; MeshVertexColors { 4294967295; 0;1;1;1;1;;; } }")},
+        {"material count 2^32-1",
+         Text("Mesh { " + tri + " 1; 3;0,1,2;; MeshMaterialList { 4294967295; 1; 0;; } }")},
+        {"material faces 2^32-1",
+         Text("Mesh { " + tri + " 1; 3;0,1,2;; MeshMaterialList { 1; 4294967295; 0;; } }")},
+        {"count beyond 32 bits", Text("Mesh { 99999999999999999999; 0;0;0;; 1; 3;0,0,0;;; }")},
+        {"index out of range", Text("Mesh { " + tri + " 1; 3;0,1,7;; }")},
+        {"binary int list of 2^32-1",
+         Binary(NameToken("Mesh") + Bytes{10, 0, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0})},
+        {"binary float list of 2^30",
+         Binary(NameToken("Mesh") +
+                Bytes{10, 0, 6, 0, 1, 0, 0, 0, 3, 0, 0, 0, 7, 0, 0, 0, 0, 0x40, 0, 0, 0, 0})},
+        {"binary name of 4e9 bytes", Binary(Bytes{1, 0, 0xF0, 0xFF, 0xFF, 0xFF, 'M', 'e'})},
+        {"binary string of 2^32-1 bytes",
+         Binary(NameToken("TextureFilename") + Bytes{10, 0, 2, 0, 0xFF, 0xFF, 0xFF, 0xFF, 'a'})},
+        // Nesting far deeper than any model.
+        {"100000 nested frames", Text(Repeat("Frame f {\n", 100000))},
+        {"100000 open braces", Text("Frame f " + Repeat("{", 100000))},
+        {"100000 nested frames, closed", Text(Repeat("Frame {", 100000) + Repeat("}", 100000))},
+        {"100000 binary nested frames", Binary([] {
+             Bytes tokens;
+             for (int i = 0; i < 100000; ++i) {
+                 const Bytes frame = NameToken("Frame");
+                 tokens.insert(tokens.end(), frame.begin(), frame.end());
+                 Put16(tokens, 10);
+             }
+             return tokens;
+         }())},
+        {"frame referring to itself", Text("Frame a { { a } }")},
+    };
+    // Frames referring twice to the one before, 48 deep: 2^48 paths to one mesh.
+    std::string laughs = "Frame f0 { Mesh { " + tri + " 1; 3;0,1,2;; } }\n";
+    for (int i = 1; i <= 48; ++i)
+        laughs += "Frame f" + std::to_string(i) + " { { f" + std::to_string(i - 1) + " } { f" +
+                  std::to_string(i - 1) + " } }\n";
+    cases.push_back({"2^48 references to one mesh", Text(laughs)});
+
+    // Compressed forms.
+    const Bytes text = TextCubeModel();
+    const Bytes body(text.begin() + 16, text.end());
+    cases.push_back({"block expanding beyond its raw size",
+                     CompressedBlocks(uint32_t(body.size() + 16), {MszipBlock(body, 100)})});
+    cases.push_back({"blocks beyond the declared size",
+                     CompressedBlocks(16 + 50, {MszipBlock(body, uint16_t(body.size()))})});
+    cases.push_back({"declared size 2^32-1",
+                     CompressedBlocks(0xFFFFFFFFu, {MszipBlock(body, uint16_t(body.size()))})});
+    cases.push_back({"declared size below the header", CompressedBlocks(3, {})});
+    cases.push_back({"block of garbage", CompressedBlocks(1000, {[] {
+                                                              Bytes b;
+                                                              Put16(b, 500);
+                                                              Put16(b, 102);
+                                                              b.push_back('C');
+                                                              b.push_back('K');
+                                                              b.resize(b.size() + 100, 0xA7);
+                                                              return b;
+                                                          }()})});
+    {
+        Bytes block = MszipBlock(body, uint16_t(body.size()));
+        block.resize(block.size() - 5); // packed size now reaches past the end
+        cases.push_back({"block cut short", CompressedBlocks(uint32_t(body.size() + 16), {block})});
+    }
+    {
+        // A decompression bomb: 2 GB of zeros declared, in full 32 KB blocks of a few bytes each.
+        const Bytes zeros(32768, 0);
+        const Bytes block = MszipBlock(zeros, 32768);
+        std::vector<Bytes> blocks(65535, block);
+        cases.push_back({"2 GB of zeros from 1 MB", CompressedBlocks(0x7FFF0000u, blocks)});
+    }
+    return cases;
+}
+
+Bytes HostileModel(const std::string& name) {
+    for (auto& [caseName, bytes] : HostileModels())
+        if (caseName == name) return bytes;
+    throw std::runtime_error("no hostile model named " + name);
+}
+
+NamedBytes HostileImages() {
+    Bytes bmp = FromString("BM");
+    Put32(bmp, 54 + 16);
+    Put32(bmp, 0);
+    Put32(bmp, 54);
+    Put32(bmp, 40);
+    Put32(bmp, 50000); // width
+    Put32(bmp, 50000); // height
+    Put16(bmp, 1);
+    Put16(bmp, 32);
+    for (int i = 0; i < 6; ++i)
+        Put32(bmp, 0);
+    bmp.resize(bmp.size() + 16, 0x11);
+    Bytes bmpNegative = bmp;
+    const uint32_t width = 4, minHeight = 0x80000000u;
+    std::memcpy(&bmpNegative[18], &width, 4);
+    std::memcpy(&bmpNegative[22], &minHeight, 4);
+    return {
+        {"png-100000x100000.png", PngClaiming(100000, 100000)},
+        {"png-16384x16384.png", PngClaiming(16384, 16384)},
+        {"png-8192x8192.png", PngClaiming(8192, 8192)},
+        {"png-0x5.png", PngClaiming(0, 5)},
+        {"dds-16384-dxt1.dds", Dds(16384, 16384, 1, "DXT1", 100)},
+        {"dds-2^32-mips.dds", Dds(64, 64, 0xFFFFFFFFu, "DXT5", 4096)},
+        {"dds-4e9-wide.dds", Dds(0xFFFFFFF0u, 4, 1, "", 64)},
+        {"dds-0x0.dds", Dds(0, 0, 1, "", 64)},
+        {"dds-fourcc-beyond-int.dds", Dds(8, 8, 1, "\xD0\x84\x84\x84", 64)},
+        {"dds-argb-no-data.dds", Dds(2048, 2048, 1, "", 16)},
+        {"bmp-50000x50000.bmp", bmp},
+        {"bmp-height-2^31.bmp", bmpNegative},
+        {"text.png", FromString("not an image at all")},
+    };
+}
+
+std::vector<HostileName> HostileNames(const TempDir& dir, const Bytes& goodContent,
+                                      const std::string& tag) {
+    const std::string base = dir.path() + "/" + tag + "-";
+    std::vector<HostileName> names;
+    names.push_back({dir.Write(tag + "-empty", {}), "a zero-length file", true});
+
+    const std::string folder = base + "folder";
+    MustMake(mkdir(folder.c_str(), 0755) == 0, folder);
+    names.push_back({folder, "a folder", true});
+
+    const std::string fifo = base + "fifo";
+    MustMake(mkfifo(fifo.c_str(), 0644) == 0, fifo);
+    names.push_back({fifo, "a FIFO with no writer", true});
+
+    names.push_back({"/dev/zero", "the device /dev/zero", true});
+    names.push_back({"/dev/urandom", "the device /dev/urandom", true});
+
+    // chmod 000: refused by the system unless this process may read anything (root may).
+    const std::string locked = dir.Write(tag + "-unreadable", goodContent);
+    MustMake(chmod(locked.c_str(), 0) == 0, locked);
+    const bool readable = access(locked.c_str(), R_OK) == 0;
+    names.push_back(
+        {locked, readable ? "a chmod 000 file this user can still read (root)" : "a chmod 000 file",
+         !readable});
+
+    const std::string loop = base + "loop";
+    MustMake(symlink(loop.c_str(), loop.c_str()) == 0, loop);
+    names.push_back({loop, "a symlink to itself", true});
+    MustMake(symlink((base + "pong").c_str(), (base + "ping").c_str()) == 0, "ping");
+    MustMake(symlink((base + "ping").c_str(), (base + "pong").c_str()) == 0, "pong");
+    names.push_back({base + "ping", "two symlinks to each other", true});
+    names.push_back({base + "ping/model", "a path through a symlink loop", true});
+
+    names.push_back({base + std::string(300 - base.size(), 'n'), "a name of 300 bytes", true});
+    names.push_back({dir.path() + "/" + std::string(300, 'n'), "a 300-byte path component", true});
+
+    // Sparse: 300 MB that take no disk, more than either loader takes.
+    const std::string huge = base + "huge";
+    {
+        const int fd = open(huge.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+        MustMake(fd >= 0, huge);
+        MustMake(write(fd, goodContent.data(), goodContent.size()) == ssize_t(goodContent.size()),
+                 huge);
+        MustMake(ftruncate(fd, off_t(300) << 20) == 0, huge);
+        close(fd);
+    }
+    names.push_back({huge, "a sparse file of 300 MB", true});
+    return names;
+}
+
+} // namespace hostile
