@@ -11,6 +11,10 @@ namespace {
 
 constexpr size_t kBlockLimit = 32768;
 
+// Real .x files deflate to a fraction of their size, text ones about 5:1; a file that claims to
+// expand far more is a decompression bomb, refused before anything is inflated or allocated.
+constexpr uint64_t kMaxExpansion = 64;
+
 struct Inflater {
     z_stream s{};
     bool live = false;
@@ -28,6 +32,8 @@ MszipResult Fail(size_t offset, const char* message) {
 MszipResult InflateMszip(std::span<const uint8_t> in, uint32_t expected_size,
                          std::vector<uint8_t>& out) {
     out.clear();
+    if (expected_size > (uint64_t{in.size()} + 1) * kMaxExpansion)
+        return Fail(0, "compressed data claim to expand beyond any real .x file");
     // Never trust the declared size for the allocation: grow block by block instead.
     out.reserve(std::min<size_t>(expected_size, in.size() * 8 + kBlockLimit));
     Inflater z;

@@ -16,7 +16,8 @@ struct MszipResult {
 
 // Inflates the MSZIP blocks in `in` (each: WORD uncompressed size, WORD compressed size, "CK",
 // raw deflate data) into `out`. The 32 KB history carries from block to block. Fails when the
-// output would exceed `expected_size`, or falls short of it when the blocks run out.
+// output would exceed `expected_size`, or falls short of it when the blocks run out, and at once
+// when `expected_size` is more than 64 times the size of `in` (no real .x file deflates that well).
 MszipResult InflateMszip(std::span<const uint8_t> in, uint32_t expected_size,
                          std::vector<uint8_t>& out);
 
