@@ -13,6 +13,11 @@
 #include <span>
 
 namespace d3dx9 {
+
+// Far beyond any model a viewer shows (a text .x of millions of vertices); a larger file is
+// refused before it is read, so naming a huge file cannot take the memory it would fill.
+constexpr size_t kMaxModelFileBytes = size_t(256) << 20;
+
 namespace {
 
 HRESULT FromParseStatus(xfile::Status status) {
@@ -274,7 +279,8 @@ HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR filename, DWORD options, LPDIRECT3DDEVI
     if (!filename || !device || !mesh) return D3DERR_INVALIDCALL;
     std::vector<unsigned char> bytes;
     try {
-        if (d3dx9::ReadWholeFile(filename, bytes, 0xFFFFFFFFu) != d3dx9::FileReadResult::Ok)
+        if (d3dx9::ReadWholeFile(filename, bytes, d3dx9::kMaxModelFileBytes) !=
+            d3dx9::FileReadResult::Ok)
             return D3DXERR_INVALIDDATA;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
