@@ -68,8 +68,11 @@ HRESULT ReadLayout(const unsigned char* bytes, size_t size, DdsLayout& layout) {
     layout.height = height;
 
     if (pfFlags & kDdpfFourCC) {
+        // Compared as a number first: most FourCCs are no D3DFORMAT value at all.
+        if (fourCC != uint32_t{D3DFMT_DXT1} && fourCC != uint32_t{D3DFMT_DXT3} &&
+            fourCC != uint32_t{D3DFMT_DXT5})
+            return D3DXERR_INVALIDDATA;
         layout.format = static_cast<D3DFORMAT>(fourCC);
-        if (!IsDxt(layout.format)) return D3DXERR_INVALIDDATA;
     } else if (pfFlags & kDdpfRgb) {
         if (!(pfFlags & kDdpfAlphaPixels)) masks[3] = 0;
         layout.format = MaskedFormat(bitCount, masks);
