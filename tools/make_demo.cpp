@@ -130,6 +130,14 @@ void Write(FILE* out, const Mesh& mesh, const std::vector<std::string>& material
     std::fprintf(out, "   }\n  }\n");
 }
 
+// Every element written as a decimal: some readers refuse whole numbers in float fields.
+void WriteMatrix(FILE* out, const char* indent, const std::vector<float>& m) {
+    std::fprintf(out, "%sFrameTransformMatrix {\n%s ", indent, indent);
+    for (size_t i = 0; i < m.size(); ++i)
+        std::fprintf(out, "%.6f%s", m[i], i + 1 == m.size() ? ";;\n" : ",");
+    std::fprintf(out, "%s}\n", indent);
+}
+
 struct MaterialSpec {
     const char* name;
     float r, g, b, a;
@@ -183,15 +191,16 @@ bool WriteModel(const std::string& path) {
     std::vector<std::string> islandMaterials = {"Rock"};
     std::vector<std::string> towerMaterials = {"Rock", "TowerPaint", "Iron", "Lamp", "RoofRed"};
     // The whole scene is scaled to 0.8 and lowered a unit, so the default camera sees it whole.
-    std::fprintf(out, "Frame Lighthouse {\n FrameTransformMatrix {\n  0.8,0,0,0,0,0.8,0,0,0,0,"
-                      "0.8,0,0,-1.0,0,1;;\n }\n");
-    std::fprintf(out, " Frame Island {\n  FrameTransformMatrix {\n   1,0,0,0,0,1,0,0,0,0,1,0,0,0,"
-                      "0,1;;\n  }\n");
+    std::fprintf(out, "Frame Lighthouse {\n");
+    WriteMatrix(out, " ", {0.8f, 0, 0, 0, 0, 0.8f, 0, 0, 0, 0, 0.8f, 0, 0, -1.0f, 0, 1});
+    std::fprintf(out, " Frame Island {\n");
+    WriteMatrix(out, "  ", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
     Write(out, island, islandMaterials);
     std::fprintf(out, " }\n");
     // The tower stands a little off the island's centre and is turned to face the camera.
-    std::fprintf(out, " Frame Tower {\n  FrameTransformMatrix {\n   0.9659,0,0.2588,0,0,1,0,0,"
-                      "-0.2588,0,0.9659,0,0.3,0,0.2,1;;\n  }\n");
+    std::fprintf(out, " Frame Tower {\n");
+    WriteMatrix(out, "  ",
+                {0.9659f, 0, 0.2588f, 0, 0, 1, 0, 0, -0.2588f, 0, 0.9659f, 0, 0.3f, 0, 0.2f, 1});
     Write(out, tower, towerMaterials);
     std::fprintf(out, " }\n}\n");
     return std::fclose(out) == 0;
