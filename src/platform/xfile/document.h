@@ -13,6 +13,8 @@
 // happened (line and column for text, byte offset for everything).
 #pragma once
 
+#include "xfile/large_buffer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -173,7 +175,7 @@ class Document {
     Format format_ = Format::Text;
     int float_size_ = 32;
     std::vector<Node> nodes_;
-    std::vector<double> numbers_;
+    LargeVector<double> numbers_;
     std::vector<StrRef> strings_;
     std::string chars_; // names and strings, copied once
 };
