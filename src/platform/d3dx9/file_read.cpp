@@ -8,8 +8,10 @@
 
 namespace d3dx9 {
 
-FileReadResult ReadWholeFile(const char* cp932Name, std::vector<unsigned char>& bytes,
-                             size_t maxBytes) {
+namespace {
+
+template <class Bytes>
+FileReadResult ReadInto(const char* cp932Name, Bytes& bytes, size_t maxBytes) {
     bytes.clear();
     const std::string path = ResolveFileName(cp932Name);
     if (path.empty()) return FileReadResult::NotFound;
@@ -46,6 +48,18 @@ FileReadResult ReadWholeFile(const char* cp932Name, std::vector<unsigned char>& 
     close(fd);
     bytes.resize(done);
     return FileReadResult::Ok;
+}
+
+} // namespace
+
+FileReadResult ReadWholeFile(const char* cp932Name, std::vector<unsigned char>& bytes,
+                             size_t maxBytes) {
+    return ReadInto(cp932Name, bytes, maxBytes);
+}
+
+FileReadResult ReadWholeFile(const char* cp932Name, xfile::LargeVector<unsigned char>& bytes,
+                             size_t maxBytes) {
+    return ReadInto(cp932Name, bytes, maxBytes);
 }
 
 } // namespace d3dx9

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <span>
 
 namespace d3dx9 {
@@ -391,7 +392,8 @@ void MeshAppender::SplitByNormals(uint32_t vertex_count) {
     corner_vertex_.resize(corners_.size());
     std::vector<uint32_t> first_id(vertex_count, kNone);
     std::vector<uint64_t> copy_key; // per copy (output vertex - vertex_count): file vertex, id
-    IndexSet copies(corners_.size());
+    // Made at the first copy: most meshes need none, and its table is sized for every corner.
+    std::optional<IndexSet> copies;
     for (size_t c = 0; c < corners_.size(); ++c) {
         const uint32_t v = corners_[c];
         const uint32_t normal = corner_normal_[c];
@@ -405,7 +407,8 @@ void MeshAppender::SplitByNormals(uint32_t vertex_count) {
         } else {
             const uint64_t key = (uint64_t{v} << 32) | id;
             const uint32_t next = static_cast<uint32_t>(source_.size());
-            const uint32_t copy = copies.FindOrAdd(HashOf(key), next, [&](uint32_t other) {
+            if (!copies) copies.emplace(corners_.size());
+            const uint32_t copy = copies->FindOrAdd(HashOf(key), next, [&](uint32_t other) {
                 return copy_key[other - vertex_count] == key;
             });
             if (copy == next) {

@@ -215,14 +215,20 @@ MeshContents ToContents(MeshGeometry&& g, DWORD options) {
     return c;
 }
 
-HRESULT LoadMesh(std::span<const uint8_t> bytes, DWORD options, IDirect3DDevice9* device,
-                 ID3DXBuffer** adjacency, ID3DXBuffer** materials, ID3DXBuffer** effects,
-                 DWORD* material_count, ID3DXMesh** mesh) {
+// `file`, when given, holds `bytes` and is released once they are parsed; the document is
+// released once the geometry is built. Each stage's input is gone before the next one's output
+// grows, which keeps the peak memory of a large model down.
+HRESULT LoadMesh(std::span<const uint8_t> bytes, xfile::LargeVector<unsigned char>* file,
+                 DWORD options, IDirect3DDevice9* device, ID3DXBuffer** adjacency,
+                 ID3DXBuffer** materials, ID3DXBuffer** effects, DWORD* material_count,
+                 ID3DXMesh** mesh) {
     xfile::Document doc;
-    if (HRESULT hr = FromParseStatus(xfile::Parse(bytes, doc)); FAILED(hr)) return hr;
+    const HRESULT parsed = FromParseStatus(xfile::Parse(bytes, doc));
+    if (file) *file = {};
+    if (FAILED(parsed)) return parsed;
     MeshGeometry geometry;
     if (HRESULT hr = BuildMeshGeometry(doc, geometry); FAILED(hr)) return hr;
-    doc.clear();
+    doc = {};
 
     ID3DXBuffer* adjacency_buffer = nullptr;
     ID3DXBuffer* material_buffer = nullptr;
@@ -263,8 +269,8 @@ HRESULT WINAPI D3DXLoadMeshFromXInMemory(LPCVOID memory, DWORD memorySize, DWORD
                                          DWORD* numMaterials, LPD3DXMESH* mesh) {
     if (!memory || memorySize == 0 || !device || !mesh) return D3DERR_INVALIDCALL;
     try {
-        return d3dx9::LoadMesh({static_cast<const uint8_t*>(memory), memorySize}, options, device,
-                               adjacency, materials, effectInstances, numMaterials, mesh);
+        return d3dx9::LoadMesh({static_cast<const uint8_t*>(memory), memorySize}, nullptr, options,
+                               device, adjacency, materials, effectInstances, numMaterials, mesh);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {
@@ -277,16 +283,17 @@ HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR filename, DWORD options, LPDIRECT3DDEVI
                                   LPD3DXBUFFER* effectInstances, DWORD* numMaterials,
                                   LPD3DXMESH* mesh) {
     if (!filename || !device || !mesh) return D3DERR_INVALIDCALL;
-    std::vector<unsigned char> bytes;
+    xfile::LargeVector<unsigned char> bytes;
     try {
         if (d3dx9::ReadWholeFile(filename, bytes, d3dx9::kMaxModelFileBytes) !=
             d3dx9::FileReadResult::Ok)
             return D3DXERR_INVALIDDATA;
+        if (bytes.empty()) return D3DXERR_INVALIDDATA;
+        return d3dx9::LoadMesh({bytes.data(), bytes.size()}, &bytes, options, device, adjacency,
+                               materials, effectInstances, numMaterials, mesh);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
     }
-    if (bytes.empty()) return D3DXERR_INVALIDDATA;
-    return D3DXLoadMeshFromXInMemory(bytes.data(), static_cast<DWORD>(bytes.size()), options,
-                                     device, adjacency, materials, effectInstances, numMaterials,
-                                     mesh);
 }
