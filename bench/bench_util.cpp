@@ -1,11 +1,11 @@
 // Clocks, medians, peak memory and child processes for the benchmarks.
 #include "bench_util.h"
 
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -29,9 +29,16 @@ double Median(std::vector<double> values) {
 }
 
 long PeakRssKib() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    // VmHWM, not getrusage's ru_maxrss: on Linux ru_maxrss survives exec, so a child started by
+    // a parent that holds a large model would report the parent's peak.
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, status))
+        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+    std::fclose(status);
+    return kib;
 }
 
 std::string RunChild(const std::vector<std::string>& argv,

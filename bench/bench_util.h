@@ -14,7 +14,7 @@ long long NowNanoseconds();
 
 double Median(std::vector<double> values);
 
-// This process's peak resident set so far, in KiB (getrusage ru_maxrss).
+// This process's peak resident set so far, in KiB (VmHWM of /proc/self/status).
 long PeakRssKib();
 
 // Runs `argv` (argv[0] a path) with the environment `extra_env` added ("NAME=value" entries),

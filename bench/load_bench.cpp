@@ -192,7 +192,7 @@ int Driver(const Options& o) {
         Measure(o, row, misses);
 
     const long baseline = PeakOf("none", rows[0].path);
-    std::printf("\nPeak resident memory (ru_maxrss of a child that loads the file once; idle "
+    std::printf("\nPeak resident memory (VmHWM of a child that loads the file once; idle "
                 "process: %.1f MiB)\n%-34s %10s %10s %8s\n",
                 baseline / 1024.0, "file", "xofview MiB", "assimp MiB", "ratio");
     for (const Row& row : rows)
