@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs of fuzz/xfile_fuzz.cpp into fuzz/corpus/xfile/: small .x files in
-text, binary (32- and 64-bit floats) and MSZIP-compressed form that reach every part of the
-reader and the mesh builder: templates, frames, references, normals, colours, uvs, materials."""
+"""Writes the seed inputs of the fuzz targets into fuzz/corpus/<target>/:
+xfile: small .x files in text, binary (32- and 64-bit floats) and MSZIP-compressed form that
+  reach every part of the reader and the mesh builder: templates, frames, references, normals,
+  colours, uvs, materials;
+dds: DXT1/3/5 and masked formats, with and without mip levels;
+image: one byte of options (see image_fuzz.cpp) and a small PNG, BMP, TGA, PPM or DDS file;
+path: CP932 names, relative to the tree path_fuzz.cpp makes."""
 import os
 import struct
 import zlib
@@ -112,7 +116,96 @@ def compressed(header, payload, block=4096):
     return header + struct.pack("<I", len(payload) + 16) + mszip(payload, block)
 
 
+def png(width, height, colour_type=6):
+    channels = {0: 1, 2: 3, 6: 4}[colour_type]
+    raw = b"".join(b"\0" + bytes((x * 37 + y * 11 + c * 5) & 255 for x in range(width)
+                                  for c in range(channels)) for y in range(height))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    ihdr = struct.pack(">IIBBBBB", width, height, 8, colour_type, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(raw, 9))
+            + chunk(b"IEND", b""))
+
+
+def bmp(width, height, bits=24):
+    row = (width * bits // 8 + 3) & ~3
+    pixels = bytes((i * 29) & 255 for i in range(row * height))
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, len(pixels), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + 40 + len(pixels), 0, 0, 54) + info + pixels
+
+
+def tga(width, height):
+    header = struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, width, height, 32, 8)
+    return header + bytes((i * 13) & 255 for i in range(width * height * 4))
+
+
+def dds(width, height, fourcc=None, mips=1, bits=32, masks=(0xFF0000, 0xFF00, 0xFF, 0xFF000000)):
+    flags = 0x1007 | (0x20000 if mips > 1 else 0)
+    if fourcc:
+        pf = struct.pack("<II4s5I", 32, 0x4, fourcc, 0, 0, 0, 0, 0)
+        block = 8 if fourcc == b"DXT1" else 16
+        size = lambda w, h: max(1, (w + 3) // 4) * max(1, (h + 3) // 4) * block  # noqa: E731
+    else:
+        pf = struct.pack("<II4s5I", 32, 0x41 if masks[3] else 0x40, b"\0\0\0\0", bits, *masks)
+        size = lambda w, h: w * h * bits // 8  # noqa: E731
+    data = b""
+    w, h = width, height
+    for _ in range(mips):
+        data += bytes((i * 53 + w) & 255 for i in range(size(w, h)))
+        w, h = max(1, w // 2), max(1, h // 2)
+    header = struct.pack("<4sIIIIIII44x", b"DDS ", 124, flags, height, width, 0, 0, mips)
+    caps = struct.pack("<IIII4x", 0x1000 | (0x400008 if mips > 1 else 0), 0, 0, 0)
+    return header + pf + caps + data
+
+
+def write_all(folder, files):
+    out = os.path.join(HERE, "corpus", folder)
+    os.makedirs(out, exist_ok=True)
+    for name, data in files.items():
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(data)
+
+
+def other_targets():
+    dds_files = {
+        "dxt1_mips.dds": dds(8, 8, b"DXT1", 4),
+        "dxt3.dds": dds(4, 8, b"DXT3"),
+        "dxt5_mips.dds": dds(8, 4, b"DXT5", 3),
+        "argb.dds": dds(4, 4),
+        "xrgb_mips.dds": dds(4, 2, mips=3, masks=(0xFF0000, 0xFF00, 0xFF, 0)),
+        "rgb565.dds": dds(3, 5, bits=16, masks=(0xF800, 0x7E0, 0x1F, 0)),
+        "argb4444.dds": dds(2, 2, bits=16, masks=(0xF00, 0xF0, 0xF, 0xF000)),
+        "rgb24.dds": dds(5, 3, bits=24, masks=(0xFF0000, 0xFF00, 0xFF, 0)),
+        # A FourCC above INT_MAX: no D3DFORMAT value, refused before it is taken for one.
+        "fourcc_beyond_int.dds": dds(4, 4, b"\xd0\x84\x84\x84"),
+    }
+    write_all("dds", dds_files)
+    images = {
+        "png_rgba.png": png(5, 3), "png_rgb.png": png(4, 4, 2), "png_grey.png": png(3, 2, 0),
+        "bmp24.bmp": bmp(5, 3), "bmp32.bmp": bmp(2, 2, 32), "tga32.tga": tga(3, 2),
+        "ppm.ppm": b"P6\n3 2\n255\n" + bytes(range(18)), "dxt1.dds": dds_files["dxt1_mips.dds"],
+        "argb.dds": dds_files["argb.dds"],
+    }
+    # The options byte: default sizes, then explicit formats, colour key, point filter, one level.
+    write_all("image", {name: bytes([(i * 0x25) & 255]) + data
+                        for i, (name, data) in enumerate(images.items())})
+    write_all("path", {
+        "plain": b"README",
+        "case": b"MODELS\\cube.x",
+        "mixed": b"models/Sub\\tex.png",
+        "dbcs_5c": b"\x95\x5c\\A.X",  # "表" ends in 0x5C
+        "japanese": "ソ\\フィルター画像.JPG".encode("cp932"),
+        "dots": b".\\Models\\..\\models\\CUBE.x",
+        "loop": b"loop\\x",
+        "fifo": b"fifo",
+        "lone_lead": b"Models\\\x81",
+    })
+
+
 def main():
+    other_targets()
     os.makedirs(OUT, exist_ok=True)
     big = TEXT_MODEL + b"".join(b"Frame f%d { { quad } }\n" % i for i in range(400))
     files = {

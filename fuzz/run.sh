@@ -1,23 +1,50 @@
 #!/usr/bin/env bash
-# Builds the .x fuzz target with clang's libFuzzer (ASan + UBSan) and runs it.
-#   fuzz/run.sh [seconds]      default 600; extra libFuzzer flags via FUZZ_FLAGS
-# New inputs go to build-fuzz/corpus; fuzz/corpus/xfile and the shared .x corpus are seeds only.
+# Builds the libFuzzer targets with clang (ASan + UBSan, fuzz/CMakeLists.txt), replays each
+# target's seed corpus, then fuzzes each for the given time.
+#   fuzz/run.sh [seconds] [target...]     default 600 s each; targets: xfile dds image path
+#   FUZZ_BUILD   build folder (default build-fuzz); new inputs go to $FUZZ_BUILD/corpus/<target>
+#   FUZZ_FLAGS   extra libFuzzer flags
+# fuzz/corpus/<target> (and, for xfile, the shared .x corpus when present) are seeds only: the
+# source tree is never written. A crash, leak, timeout or memory blow-up fails the script and
+# leaves the input in $FUZZ_BUILD/crashes.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-out="$root/build-fuzz"
+out="${FUZZ_BUILD:-$root/build-fuzz}"
 seconds="${1:-600}"
-mkdir -p "$out/corpus" "$out/crashes"
+shift || true
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=(xfile dds image path)
 
-clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root/src/platform/include" -I"$root/src/platform" \
-  "$root/fuzz/xfile_fuzz.cpp" "$root"/src/platform/xfile/*.cpp \
-  "$root/src/platform/d3dx9/mesh_build.cpp" "$root/src/platform/d3dx9/math.cpp" \
-  -lz -o "$out/xfile_fuzz"
+cmake -S "$root/fuzz" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE= >/dev/null
+cmake --build "$out" --target "${targets[@]/%/_fuzz}"
 
-seeds=("$root/fuzz/corpus/xfile")
-[ -d "$root/../shared/xcorpus" ] && seeds+=("$root/../shared/xcorpus")
-cd "$out"
-# -rss_limit_mb: a hostile file must not make the reader allocate without bound.
-./xfile_fuzz -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 \
-  -dict="$root/fuzz/xfile.dict" -artifact_prefix="$out/crashes/" -print_final_stats=1 ${FUZZ_FLAGS:-} \
-  "$out/corpus" "${seeds[@]}"
+declare -A max_len=([xfile]=65536 [dds]=16384 [image]=16384 [path]=512)
+mkdir -p "$out/crashes"
+total=0
+for t in "${targets[@]}"; do
+  seeds=("$root/fuzz/corpus/$t")
+  [ "$t" = xfile ] && [ -d "$root/../shared/xcorpus" ] && seeds+=("$root/../shared/xcorpus")
+  dict=()
+  [ -f "$root/fuzz/$t.dict" ] && dict=(-dict="$root/fuzz/$t.dict")
+  mkdir -p "$out/corpus/$t"
+  # -rss_limit_mb: a hostile input must not make the code allocate without bound;
+  # -timeout: nor run for long.
+  flags=(-rss_limit_mb=2048 -timeout=10 -max_len="${max_len[$t]}" "${dict[@]}"
+         -artifact_prefix="$out/crashes/$t-" -print_final_stats=1)
+  cd "$out"
+  echo "== $t: replaying its seeds"
+  "./${t}_fuzz" "${flags[@]}" -runs=0 "${seeds[@]}" 2>"$out/$t-replay.log" ||
+    { tail -n 40 "$out/$t-replay.log"; exit 1; }
+  if [ "$seconds" -gt 0 ]; then
+    echo "== $t: fuzzing for $seconds s"
+    # shellcheck disable=SC2086
+    "./${t}_fuzz" "${flags[@]}" -max_total_time="$seconds" ${FUZZ_FLAGS:-} \
+      "$out/corpus/$t" "${seeds[@]}" 2>"$out/$t-fuzz.log" ||
+      { tail -n 60 "$out/$t-fuzz.log"; exit 1; }
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/$t-fuzz.log" | tail -n 1)
+    echo "== $t: ${runs:-0} executions, no failure"
+    total=$((total + ${runs:-0}))
+  fi
+done
+[ "$seconds" -gt 0 ] && echo "== all targets: $total executions"
+exit 0
