@@ -166,9 +166,22 @@ void TextLexer::LexNumber(Token& t) {
         ++p;
     }
     const char* digits = p;
+    // The digits, as long as they fit 15 decimal digits, and the power of ten they are scaled
+    // by: such a value and a power of ten up to 1e22 are both exact doubles, so one multiply or
+    // divide gives the correctly rounded result, the same as from_chars.
+    constexpr int kExactDigits = 15;
     uint64_t integer = 0;
+    int significant = 0, exponent = 0;
+    bool exact = true;
+    size_t fraction_digits = 0;
     while (p < end_ && IsDigit(static_cast<unsigned char>(*p))) {
-        integer = integer * 10 + static_cast<uint64_t>(*p - '0');
+        if (significant < kExactDigits) {
+            integer = integer * 10 + static_cast<uint64_t>(*p - '0');
+            significant += integer != 0;
+        } else {
+            ++exponent;
+            exact = false;
+        }
         ++p;
     }
     const size_t int_digits = static_cast<size_t>(p - digits);
@@ -187,25 +200,50 @@ void TextLexer::LexNumber(Token& t) {
         }
         plain_integer = false;
         ++p;
-        while (p < end_ && IsDigit(static_cast<unsigned char>(*p)))
+        while (p < end_ && IsDigit(static_cast<unsigned char>(*p))) {
+            if (significant < kExactDigits) {
+                integer = integer * 10 + static_cast<uint64_t>(*p - '0');
+                ++significant;
+                --exponent;
+            } else {
+                exact = false;
+            }
+            ++fraction_digits;
             ++p;
+        }
     }
+    // A sign or a dot without digits is no number: from_chars rejects it below.
+    if (int_digits == 0 && fraction_digits == 0) exact = false;
     if (p < end_ && (*p == 'e' || *p == 'E')) {
         const char* e = p + 1;
+        const bool negative_exponent = e < end_ && *e == '-';
         if (e < end_ && (*e == '-' || *e == '+')) ++e;
         if (e < end_ && IsDigit(static_cast<unsigned char>(*e))) {
             plain_integer = false;
             p = e;
-            while (p < end_ && IsDigit(static_cast<unsigned char>(*p)))
+            int written = 0;
+            while (p < end_ && IsDigit(static_cast<unsigned char>(*p))) {
+                if (written < 1000) written = written * 10 + (*p - '0');
                 ++p;
+            }
+            exponent += negative_exponent ? -written : written;
         }
     }
     if (p < end_ && IsNameChar(static_cast<unsigned char>(*p)) && *p != '#' && *p != '/')
         return Fail(t, "malformed number");
     t.kind = Tok::Number;
     p_ = p;
-    if (plain_integer) {
+    if (plain_integer && exact) {
         t.number = static_cast<double>(integer);
+        return;
+    }
+    if (exact && exponent >= -22 && exponent <= 22) {
+        static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const double m = static_cast<double>(integer);
+        const double value = exponent < 0 ? m / kPowers[-exponent] : m * kPowers[exponent];
+        t.number = negative ? -value : value;
         return;
     }
     const char* from = *start == '+' ? start + 1 : start;
