@@ -190,7 +190,10 @@ HRESULT TgaInfo(const unsigned char* bytes, size_t size, D3DXIMAGE_INFO& info) {
         !c.U16Le(width) || !c.U16Le(height) || !c.U8(depth) || !c.U8(descriptor))
         return D3DXERR_INVALIDDATA;
     const bool rle = imageType >= 9;
-    if (!rle && uint64_t(width) * height * ((depth + 7) / 8) > size) return D3DXERR_INVALIDDATA;
+    const uint64_t pixels = uint64_t(width) * height, pixelBytes = (depth + 7) / 8;
+    if (!rle && pixels * pixelBytes > size) return D3DXERR_INVALIDDATA;
+    // An RLE packet repeats one pixel at most 128 times: a packet per 128 pixels must fit.
+    if (rle && (pixels + 127) / 128 * (1 + pixelBytes) > size) return D3DXERR_INVALIDDATA;
     D3DFORMAT format;
     if (imageType == 1 || imageType == 9)
         format = D3DFMT_P8;
