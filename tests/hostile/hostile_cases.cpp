@@ -207,6 +207,8 @@ NamedBytes HostileImages() {
         {"dds-argb-no-data.dds", Dds(2048, 2048, 1, "", 16)},
         {"bmp-50000x50000.bmp", bmp},
         {"bmp-height-2^31.bmp", bmpNegative},
+        {"tga-rle-4095x4082-no-data.tga",
+         Bytes{0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0x0F, 0xF2, 0x0F, 32, 8}},
         {"text.png", FromString("not an image at all")},
     };
 }
