@@ -220,6 +220,157 @@ TEST_F(RenderTest, OverlayBlendsItsVertexAlphaOverTheClearColourWithoutATexture)
     EXPECT_EQ(At(pixels, 5, 5), Rgb565(kClearColor));
 }
 
+// The channels of an RGB565 pixel as levels.
+struct Levels {
+    int r, g, b;
+};
+Levels LevelsOf(uint16_t p) {
+    return Levels{(p >> 11) & 31, (p >> 5) & 63, p & 31};
+}
+
+// Direct3D stores a colour into R5G6B5 rounded to the nearest level, not truncated.
+TEST_F(RenderTest, FlatVertexColourIsRoundedToTheNearest565Level) {
+    ClearTo(0xFF000000);
+    ScreenVertex quad[4];
+    Rectangle(quad, 0.0f, 0.0f, 100.0f, 100.0f, 0xFFE0C020);
+    DrawStripUp(quad);
+    Rectangle(quad, 200.0f, 0.0f, 100.0f, 100.0f, 0xFFF0E020);
+    DrawStripUp(quad);
+    // A blend of source ONE and destination ZERO stores the source as it is.
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    Rectangle(quad, 400.0f, 0.0f, 100.0f, 100.0f, 0xFFE0C020);
+    DrawStripUp(quad);
+    const std::vector<uint16_t> pixels = ReadBackBuffer();
+    // 224, 192, 32: 27.23, 47.44, 3.89 levels, so 27, 47, 4 (truncated: 28, 48, 4).
+    for (UINT x : {0u, 50u, 99u, 400u, 450u}) {
+        const Levels e = LevelsOf(At(pixels, x, 50));
+        EXPECT_EQ(e.r, 27) << x;
+        EXPECT_EQ(e.g, 47) << x;
+        EXPECT_EQ(e.b, 4) << x;
+        EXPECT_EQ(At(pixels, x, 50), Rgb565(0xFFE0C020)) << x;
+    }
+    // 240, 224: 29.18 and 55.34 levels (truncated: 30 and 56).
+    const Levels f = LevelsOf(At(pixels, 250, 50));
+    EXPECT_EQ(f.r, 29);
+    EXPECT_EQ(f.g, 55);
+    EXPECT_EQ(f.b, 4);
+}
+
+TEST_F(RenderTest, ClearStoresTheRoundedColourForDrawsToBlendOver) {
+    ClearTo(kClearColor);
+    const uint16_t clear = At(ReadBackBuffer(), 100, 100);
+    EXPECT_EQ(clear, 0x3D16);
+    const Levels l = LevelsOf(clear);
+    EXPECT_EQ(l.r, 7);
+    EXPECT_EQ(l.g, 40);
+    EXPECT_EQ(l.b, 22);
+}
+
+// The viewer's filter quad: every pixel is the blend of the vertex colour over the stored
+// (565) clear colour, rounded to the nearest level.
+TEST_F(RenderTest, FilterQuadBlendIsRoundedToTheNearestLevelAtEveryPixel) {
+    ClearTo(kClearColor);
+    SetOverlayStates();
+    ScreenVertex quad[4];
+    Rectangle(quad, 248.0f, 136.0f, 404.0f, 410.0f, 0x12FAFAFA);
+    DrawStripFromBuffer(quad);
+    const double a = 0x12 / 255.0, source = 0xFA / 255.0;
+    const Levels dst = LevelsOf(Rgb565(kClearColor));
+    auto blend = [&](int level, int max) {
+        return int(std::lround(max * (a * source + (1 - a) * (double(level) / max))));
+    };
+    const uint16_t expected =
+        uint16_t(blend(dst.r, 31) << 11 | blend(dst.g, 63) << 5 | blend(dst.b, 31));
+    EXPECT_EQ(LevelsOf(expected).r, 9);
+    EXPECT_EQ(LevelsOf(expected).g, 42);
+    EXPECT_EQ(LevelsOf(expected).b, 23);
+    const std::vector<uint16_t> pixels = ReadBackBuffer();
+    size_t wrong = 0, outside = 0;
+    for (UINT y = 0; y < kHeight; ++y) {
+        for (UINT x = 0; x < kWidth; ++x) {
+            const bool inside = x >= 248 && x < 652 && y >= 136 && y < 546;
+            const uint16_t p = At(pixels, x, y);
+            if (inside && p != expected) ++wrong;
+            if (!inside && p != Rgb565(kClearColor)) ++outside;
+        }
+    }
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_EQ(outside, 0u);
+}
+
+// R5G6B5 has no alpha: DESTALPHA reads 1 whatever alpha the clear colour or a draw carried.
+TEST_F(RenderTest, DestinationAlphaOfATargetWithoutAlphaReadsOne) {
+    ClearTo(0x00000000);
+    ScreenVertex quad[4];
+    Rectangle(quad, 0.0f, 0.0f, 100.0f, 100.0f, 0x00000000);
+    DrawStripUp(quad); // alpha 0 written with blending off
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_DESTALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVDESTALPHA);
+    Rectangle(quad, 0.0f, 0.0f, 200.0f, 100.0f, 0x40FF0000);
+    DrawStripUp(quad);
+    const std::vector<uint16_t> pixels = ReadBackBuffer();
+    EXPECT_EQ(At(pixels, 50, 50), 0xF800);
+    EXPECT_EQ(At(pixels, 150, 50), 0xF800);
+}
+
+// What is written through LockRect reads back unchanged, and blends as stored.
+TEST_F(RenderTest, BackBufferWrittenThroughLockRectReadsBackAsWritten) {
+    ClearTo(0xFF000000);
+    IDirect3DSurface9* surface = nullptr;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(surface->LockRect(&locked, nullptr, 0), D3D_OK);
+    for (UINT y = 0; y < kHeight; ++y) {
+        auto* row = reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(locked.pBits) +
+                                                size_t(y) * locked.Pitch);
+        for (UINT x = 0; x < kWidth; ++x)
+            row[x] = uint16_t(x * 73 + y * 1031);
+    }
+    ASSERT_EQ(surface->UnlockRect(), D3D_OK);
+    surface->Release();
+    const std::vector<uint16_t> pixels = ReadBackBuffer();
+    size_t wrong = 0;
+    for (UINT y = 0; y < kHeight; ++y)
+        for (UINT x = 0; x < kWidth; ++x)
+            wrong += At(pixels, x, y) != uint16_t(x * 73 + y * 1031);
+    EXPECT_EQ(wrong, 0u);
+
+    // GetRenderTargetData copies the same pixels.
+    IDirect3DSurface9* copy = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(kWidth, kHeight, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM,
+                                                  &copy, nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface), D3D_OK);
+    ASSERT_EQ(device->GetRenderTargetData(surface, copy), D3D_OK);
+    surface->Release();
+    ASSERT_EQ(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    uint16_t corner;
+    memcpy(&corner,
+           static_cast<uint8_t*>(locked.pBits) + size_t(kHeight - 1) * locked.Pitch +
+               size_t(kWidth - 1) * 2,
+           2);
+    EXPECT_EQ(corner, uint16_t((kWidth - 1) * 73 + (kHeight - 1) * 1031));
+    copy->UnlockRect();
+    copy->Release();
+}
+
+// X1R5G5B5 rounds the same way into 5-bit green; its unused bit reads 1.
+TEST_F(RenderTest, X1R5G5B5TargetRoundsToTheNearestLevelToo) {
+    D3DPRESENT_PARAMETERS p = d3d9test::ViewerParameters(window);
+    p.BackBufferFormat = D3DFMT_X1R5G5B5;
+    ASSERT_EQ(device->Reset(&p), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kClearColor, 1.0f, 0), D3D_OK);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    ScreenVertex quad[4];
+    Rectangle(quad, 0.0f, 0.0f, 100.0f, 100.0f, 0xFFE0C020);
+    DrawStripUp(quad);
+    const std::vector<uint16_t> pixels = ReadBackBuffer();
+    // 224, 192, 32 in 5 bits: 27, 23, 4. The clear: 60, 163, 185 to 7, 20, 22.
+    EXPECT_EQ(At(pixels, 50, 50), uint16_t(0x8000 | 27 << 10 | 23 << 5 | 4));
+    EXPECT_EQ(At(pixels, 150, 50), uint16_t(0x8000 | 7 << 10 | 20 << 5 | 22));
+}
+
 TEST_F(RenderTest, CounterClockwiseStripIsCulledByDefault) {
     ClearTo(kClearColor);
     device->SetRenderState(D3DRS_LIGHTING, FALSE);

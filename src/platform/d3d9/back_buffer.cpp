@@ -20,6 +20,42 @@ void BackBuffer::Destroy() {
     framebuffer_ = colorTexture_ = depthRenderbuffer_ = 0;
 }
 
+namespace {
+
+// The highest level of an n-bit channel.
+uint32_t MaxLevel(uint8_t bits) {
+    return (1u << bits) - 1;
+}
+
+// A 16-bit channel to the nearest level of an n-bit one. 65535 is odd, so there are no ties.
+uint32_t Narrow(uint32_t wide, uint8_t bits) {
+    return (wide * MaxLevel(bits) + 32767) / 65535;
+}
+
+// An n-bit level to the 16-bit channel nearest to it.
+uint16_t Widen(uint32_t level, uint8_t bits) {
+    const uint32_t max = MaxLevel(bits);
+    return uint16_t((level * 65535 + max / 2) / max);
+}
+
+} // namespace
+
+bool BackBuffer::CreateColor(GLenum internal, GLenum pixelFormat, GLenum pixelType) {
+    if (colorTexture_) glDeleteTextures(1, &colorTexture_);
+    glGenTextures(1, &colorTexture_);
+    glBindTexture(GL_TEXTURE_2D, colorTexture_);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glTexImage2D(GL_TEXTURE_2D, 0, GLint(internal), GLsizei(width_), GLsizei(height_), 0,
+                 pixelFormat, pixelType, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    if (glGetError() != GL_NO_ERROR) return false;
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture_, 0);
+    return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
 bool BackBuffer::Create(UINT width, UINT height, const RenderTargetFormat& color,
                         const DepthFormat* depth) {
     Destroy();
@@ -27,6 +63,7 @@ bool BackBuffer::Create(UINT width, UINT height, const RenderTargetFormat& color
     height_ = height;
     color_ = &color;
     depth_ = depth;
+    roundsOnStore_ = false;
     glGenFramebuffers(1, &framebuffer_);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     if (depth) {
@@ -38,54 +75,92 @@ bool BackBuffer::Create(UINT width, UINT height, const RenderTargetFormat& color
             GL_FRAMEBUFFER, depth->hasStencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
             GL_RENDERBUFFER, depthRenderbuffer_);
     }
-    // The exact format first (GL_RGB565 needs GL 4.1 or ARB_ES2_compatibility), then the
-    // nearest format every 3.3 implementation renders to.
-    for (GLenum internal : {color.internalFormat, color.fallbackFormat}) {
-        if (colorTexture_) glDeleteTextures(1, &colorTexture_);
-        glGenTextures(1, &colorTexture_);
-        glBindTexture(GL_TEXTURE_2D, colorTexture_);
-        while (glGetError() != GL_NO_ERROR) {
-        }
-        glTexImage2D(GL_TEXTURE_2D, 0, GLint(internal), GLsizei(width), GLsizei(height), 0,
-                     color.pixelFormat, color.pixelType, nullptr);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-        if (glGetError() != GL_NO_ERROR) continue;
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture_,
-                               0);
-        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) return true;
+    // A narrow format in 16 bits with its store emulated (GL_RGBA16 renders and blends in every
+    // 3.3 implementation); failing that, and for 8-bit formats, the exact format (GL_RGB565
+    // needs GL 4.1 or ARB_ES2_compatibility), then the nearest format every 3.3 GL renders to.
+    if (color.Narrow() && CreateColor(GL_RGBA16, GL_RGBA, GL_UNSIGNED_SHORT)) {
+        roundsOnStore_ = true;
+        // Black, and the alpha of 1 a format without alpha reads; its alpha is never written.
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDisable(GL_SCISSOR_TEST);
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        return true;
     }
+    for (GLenum internal : {color.internalFormat, color.fallbackFormat})
+        if (CreateColor(internal, color.pixelFormat, color.pixelType)) return true;
     Destroy();
     return false;
 }
 
 void BackBuffer::Read(uint8_t* pixels, UINT pitch) {
     const UINT rowBytes = width_ * color_->bytesPerPixel;
-    std::vector<uint8_t> bottomUp(size_t(rowBytes) * height_);
+    const size_t count = size_t(width_) * height_;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glReadPixels(0, 0, GLsizei(width_), GLsizei(height_), color_->pixelFormat, color_->pixelType,
-                 bottomUp.data());
+    bottomUp_.resize(size_t(rowBytes) * height_);
+    if (roundsOnStore_) {
+        // Each 16-bit channel rounded to the nearest level of the format, as Direct3D stores;
+        // narrow formats are 16-bit words. Bits above the format's channels (X1R5G5B5's X)
+        // read 1.
+        wide_.resize(count * 4);
+        glReadPixels(0, 0, GLsizei(width_), GLsizei(height_), GL_RGBA, GL_UNSIGNED_SHORT,
+                     wide_.data());
+        const uint8_t* bits = color_->bits;
+        const unsigned greenShift = bits[2], redShift = bits[2] + bits[1],
+                       alphaShift = redShift + bits[0];
+        const uint32_t unused = bits[3] ? 0 : ~0u << alphaShift;
+        for (size_t i = 0; i < count; ++i) {
+            const uint16_t* c = &wide_[i * 4];
+            uint32_t packed = Narrow(c[2], bits[2]) | Narrow(c[1], bits[1]) << greenShift |
+                              Narrow(c[0], bits[0]) << redShift | unused;
+            if (bits[3]) packed |= Narrow(c[3], bits[3]) << alphaShift;
+            const uint16_t value = uint16_t(packed);
+            memcpy(&bottomUp_[i * 2], &value, 2);
+        }
+    } else {
+        glReadPixels(0, 0, GLsizei(width_), GLsizei(height_), color_->pixelFormat,
+                     color_->pixelType, bottomUp_.data());
+    }
     // GL's rows run bottom up; Direct3D's memory starts with the top row.
     for (UINT y = 0; y < height_; ++y)
-        memcpy(pixels + size_t(y) * pitch, bottomUp.data() + size_t(height_ - 1 - y) * rowBytes,
+        memcpy(pixels + size_t(y) * pitch, bottomUp_.data() + size_t(height_ - 1 - y) * rowBytes,
                rowBytes);
 }
 
 void BackBuffer::Write(const uint8_t* pixels, UINT pitch) {
     const UINT rowBytes = width_ * color_->bytesPerPixel;
-    std::vector<uint8_t> bottomUp(size_t(rowBytes) * height_);
+    const size_t count = size_t(width_) * height_;
+    bottomUp_.resize(size_t(rowBytes) * height_);
     for (UINT y = 0; y < height_; ++y)
-        memcpy(bottomUp.data() + size_t(height_ - 1 - y) * rowBytes, pixels + size_t(y) * pitch,
+        memcpy(bottomUp_.data() + size_t(height_ - 1 - y) * rowBytes, pixels + size_t(y) * pitch,
                rowBytes);
     glBindTexture(GL_TEXTURE_2D, colorTexture_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    if (roundsOnStore_) {
+        // Each level to the 16-bit value nearest to it; no alpha channel: alpha 1.
+        wide_.resize(count * 4);
+        const uint8_t* bits = color_->bits;
+        const unsigned greenShift = bits[2], redShift = bits[2] + bits[1],
+                       alphaShift = redShift + bits[0];
+        for (size_t i = 0; i < count; ++i) {
+            uint16_t value;
+            memcpy(&value, &bottomUp_[i * 2], 2);
+            uint16_t* c = &wide_[i * 4];
+            c[0] = Widen((value >> redShift) & MaxLevel(bits[0]), bits[0]);
+            c[1] = Widen((value >> greenShift) & MaxLevel(bits[1]), bits[1]);
+            c[2] = Widen(value & MaxLevel(bits[2]), bits[2]);
+            c[3] = bits[3] ? Widen((value >> alphaShift) & MaxLevel(bits[3]), bits[3]) : 65535;
+        }
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(width_), GLsizei(height_), GL_RGBA,
+                        GL_UNSIGNED_SHORT, wide_.data());
+        return;
+    }
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GLsizei(width_), GLsizei(height_), color_->pixelFormat,
-                    color_->pixelType, bottomUp.data());
+                    color_->pixelType, bottomUp_.data());
 }
 
 // --- BackBufferSurface ---

@@ -1,5 +1,18 @@
 // The back buffer: a framebuffer object of the presentation size and format, and the
 // IDirect3DSurface9 that GetBackBuffer hands out for it.
+//
+// Formats of fewer than 8 bits a channel (R5G6B5, X1R5G5B5, A1R5G5B5) are kept in a 16-bit
+// GL_RGBA16 target, and Direct3D's store, which rounds each channel to the nearest level of the
+// format, is emulated there (GL implementations such as llvmpipe truncate into 5 and 6 bits
+// instead, which leaves channels one level off):
+// - Clear stores the colour already rounded to the format's levels;
+// - a draw without blending rounds its colour in the fragment shader (ShaderKey::storeBits);
+// - a blended draw blends its exact colour over the stored, already rounded destination, and
+//   reading the target back rounds the 16-bit result to the format, as Direct3D rounds the
+//   blend unit's result. A blend over an earlier blend (text over a translucent quad) reads a
+//   destination that was never rounded, so there the result can be one level off;
+// - a format without alpha has its alpha kept at 1 (cleared to 1, never written), so the
+//   DESTALPHA factors read 1 as they do in Direct3D.
 #pragma once
 
 #include "format_table.h"
@@ -53,6 +66,8 @@ class BackBuffer {
     UINT Width() const { return width_; }
     UINT Height() const { return height_; }
     const RenderTargetFormat& Format() const { return *color_; }
+    // Whether the store of a narrow format is emulated in a 16-bit target (see above).
+    bool RoundsOnStore() const { return roundsOnStore_; }
     const DepthFormat* Depth() const { return depth_; }
     GLuint Framebuffer() const { return framebuffer_; }
     BackBufferSurface* Surface() { return &surface_; }
@@ -63,6 +78,7 @@ class BackBuffer {
 
   private:
     void Destroy();
+    bool CreateColor(GLenum internal, GLenum pixelFormat, GLenum pixelType);
 
     BackBufferSurface surface_;
     UINT width_ = 0;
@@ -72,6 +88,9 @@ class BackBuffer {
     GLuint framebuffer_ = 0;
     GLuint colorTexture_ = 0;
     GLuint depthRenderbuffer_ = 0;
+    bool roundsOnStore_ = false;
+    std::vector<uint16_t> wide_;    // the 16-bit target's pixels on their way to or from memory
+    std::vector<uint8_t> bottomUp_; // GL's rows, bottom row first
 };
 
 } // namespace d3d9

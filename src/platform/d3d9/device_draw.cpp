@@ -240,6 +240,13 @@ ShaderKey Device::BuildShaderKey(const VertexLayout& layout) const {
             key.lightTypes[key.lightCount++] = uint8_t(slot.light.Type);
         }
     }
+    // Without blending the colour is what the target stores: round it as Direct3D's store does.
+    // A blend of source ONE and destination ZERO leaves it as it is too.
+    const bool blends = rs[D3DRS_ALPHABLENDENABLE] && !(rs[D3DRS_SRCBLEND] == D3DBLEND_ONE &&
+                                                        rs[D3DRS_DESTBLEND] == D3DBLEND_ZERO &&
+                                                        rs[D3DRS_BLENDOP] == D3DBLENDOP_ADD);
+    if (backBuffer_->RoundsOnStore() && !blends)
+        memcpy(key.storeBits, backBuffer_->Format().bits, sizeof key.storeBits);
     for (DWORD stage = 0; stage < kStageCount; ++stage) {
         const DWORD* ss = state_.stageStates[stage];
         const DWORD colorOp = ss[D3DTSS_COLOROP];
@@ -430,11 +437,13 @@ void Device::ApplyRasterState() {
                                      : fill == D3DFILL_WIREFRAME ? GL_LINE
                                                                  : GL_FILL);
 
+    // A target without alpha keeps the alpha of 1 it was cleared to, so DESTALPHA reads 1.
     const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
     glColorMask(mask & D3DCOLORWRITEENABLE_RED ? GL_TRUE : GL_FALSE,
                 mask & D3DCOLORWRITEENABLE_GREEN ? GL_TRUE : GL_FALSE,
                 mask & D3DCOLORWRITEENABLE_BLUE ? GL_TRUE : GL_FALSE,
-                mask & D3DCOLORWRITEENABLE_ALPHA ? GL_TRUE : GL_FALSE);
+                (mask & D3DCOLORWRITEENABLE_ALPHA) && backBuffer_->Format().HasAlpha() ? GL_TRUE
+                                                                                       : GL_FALSE);
 
     if (rs[D3DRS_STENCILENABLE] && depth && depth->hasStencil) {
         glEnable(GL_STENCIL_TEST);
@@ -690,6 +699,16 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     glStencilMask(0xFFFFFFFF);
     float rgba[4];
     ColorToFloats(color, rgba);
+    if (backBuffer_->RoundsOnStore()) {
+        // Stored as Direct3D stores it: each channel at the nearest level of the format, and
+        // alpha 1 where the format has none.
+        const RenderTargetFormat& format = backBuffer_->Format();
+        for (int channel = 0; channel < 4; ++channel) {
+            const float levels = float((1 << format.bits[channel]) - 1);
+            if (format.bits[channel]) rgba[channel] = std::round(rgba[channel] * levels) / levels;
+        }
+        if (!format.HasAlpha()) rgba[3] = 1.0f;
+    }
     glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
     glClearDepth(std::clamp(z, 0.0f, 1.0f));
     glClearStencil(GLint(stencil));

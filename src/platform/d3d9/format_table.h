@@ -5,6 +5,8 @@
 
 #include <d3d9.h>
 
+#include <cstdint>
+
 namespace d3d9 {
 
 enum class BlockCompression { None, Dxt1, Dxt3, Dxt5 };
@@ -35,6 +37,12 @@ struct RenderTargetFormat {
     GLenum fallbackFormat; // where the exact format cannot be rendered to
     GLenum pixelFormat;    // read back in the D3D memory layout
     GLenum pixelType;
+    uint8_t bits[4]; // red, green, blue, alpha bits; no alpha channel: 0
+
+    bool HasAlpha() const { return bits[3] != 0; }
+    // Channels of fewer than 8 bits: stored in a 16-bit target with Direct3D's rounding
+    // emulated (see back_buffer.h).
+    bool Narrow() const { return bits[0] < 8 || bits[1] < 8 || bits[2] < 8; }
 };
 const RenderTargetFormat* BackBufferFormat(D3DFORMAT format);
 

@@ -45,6 +45,10 @@ struct ShaderKey {
     uint8_t lightCount;
     uint8_t lightTypes[kMaxActiveLights];
     uint8_t stageCount; // stages before the first disabled one
+    // Bits of red, green, blue and alpha the colour is rounded to on output, as Direct3D's store
+    // rounds into a narrow target; 0 for a channel left as it is (blending on, or no rounding
+    // to emulate).
+    uint8_t storeBits[4];
     uint8_t padding[2];
     StageKey stages[kStageCount];
 

@@ -311,7 +311,16 @@ std::string FragmentShaderSource(const ShaderKey& key) {
         s += "    float a = floor(current.a * 255.0 + 0.5);\n    float r = uAlphaRef;\n";
         s += std::string("    if (!(") + test + ")) discard;\n";
     }
-    s += "    fragColor = current;\n}\n";
+    s += "    fragColor = current;\n";
+    // Each channel to the nearest level of the target's format (an 8-bit colour never ties).
+    for (int channel = 0; channel < 4; ++channel) {
+        const int bits = key.storeBits[channel];
+        if (bits == 0) continue;
+        const std::string c = std::string("fragColor.") + "rgba"[channel];
+        const std::string levels = Num((1 << bits) - 1) + ".0";
+        s += "    " + c + " = floor(" + c + " * " + levels + " + 0.5) / " + levels + ";\n";
+    }
+    s += "}\n";
     return s;
 }
 
