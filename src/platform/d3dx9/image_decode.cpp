@@ -9,18 +9,21 @@
 namespace d3dx9 {
 namespace {
 
-const char* SdlImageType(D3DXIMAGE_FILEFORMAT type) {
+// The SDL_image decoder of the type our own detection found, and no other: left to itself,
+// SDL_image takes a file for whatever type it first recognises anywhere in its opening bytes
+// (a JPEG header followed by "<svg" went to its SVG parser, which leaks on bad input).
+SDL_Surface* DecodeAs(D3DXIMAGE_FILEFORMAT type, SDL_RWops* rw) {
     switch (type) {
     case D3DXIFF_BMP:
-        return "BMP";
+        return IMG_LoadBMP_RW(rw);
     case D3DXIFF_JPG:
-        return "JPG";
+        return IMG_LoadJPG_RW(rw);
     case D3DXIFF_PNG:
-        return "PNG";
+        return IMG_LoadPNG_RW(rw);
     case D3DXIFF_TGA:
-        return "TGA";
+        return IMG_LoadTGA_RW(rw);
     case D3DXIFF_PPM:
-        return "PNM";
+        return IMG_LoadPNM_RW(rw);
     default:
         return nullptr;
     }
@@ -51,7 +54,8 @@ HRESULT DecodeImage(const unsigned char* bytes, size_t size, DecodedImage& image
 
     SDL_RWops* rw = SDL_RWFromConstMem(bytes, int(size));
     if (!rw) return E_OUTOFMEMORY;
-    SDL_Surface* decoded = IMG_LoadTyped_RW(rw, 1, SdlImageType(info.ImageFileFormat));
+    SDL_Surface* decoded = DecodeAs(info.ImageFileFormat, rw);
+    SDL_RWclose(rw);
     if (!decoded) return D3DXERR_INVALIDDATA;
     // ARGB8888 is the 32-bit word 0xAARRGGBB, the layout ArgbImage keeps.
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
