@@ -209,6 +209,11 @@ NamedBytes HostileImages() {
         {"bmp-height-2^31.bmp", bmpNegative},
         {"tga-rle-4095x4082-no-data.tga",
          Bytes{0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0x0F, 0xF2, 0x0F, 32, 8}},
+        // Our detection says JPEG; SDL_image, left to choose, would see "<svg" and parse SVG.
+        {"jpeg-header-svg-body.jpg",
+         FromString("\xFF\xD8\xFF\xCD\xD8\xFF\xCD\x04\x04\x05\x04\x04\x05\x04\x04"
+                    "<svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'><rect "
+                    "width='4' height='4' fill='red'/></svg")},
         {"text.png", FromString("not an image at all")},
     };
 }
