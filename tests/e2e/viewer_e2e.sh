@@ -122,19 +122,21 @@ check "holding 2 changes the value line" differs start red 420x14+18+19
 
 # With the filter made more opaque (U), lowering its red (1) shows in the rectangle.
 xdotool keydown U
-sleep 2
+sleep 3
 xdotool keyup U
 sleep 0.3
 shot opaque
 xdotool keydown 1
-sleep 1.5
+sleep 3
 xdotool keyup 1
 sleep 0.3
 shot less_red
+# Keys step once per frame, so a loaded machine steps less in the same time: the margins allow
+# for a third of the usual frame rate.
 check "holding U makes the filter rectangle more opaque" \
-    test "$(mean opaque 20x20+225+118 r)" -gt $(($(mean red 20x20+225+118 r) + 20))
+    test "$(mean opaque 20x20+225+118 r)" -gt $(($(mean red 20x20+225+118 r) + 10))
 check "holding 1 takes red out of the filter tint" \
-    test "$(mean less_red 20x20+225+118 r)" -lt $(($(mean opaque 20x20+225+118 r) - 20))
+    test "$(mean less_red 20x20+225+118 r)" -lt $(($(mean opaque 20x20+225+118 r) - 8))
 
 xdotool mousemove --window "$window" 397 100
 sleep 0.5
