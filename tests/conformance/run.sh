@@ -108,11 +108,6 @@ done
 # Folders for xofview-shot: the demo, and each corpus model with its textures.
 mkdir -p "$out/work/demo"
 cp -r "$root/demo/." "$out/work/demo/"
-# Wine's .x reader takes a number without a decimal point only for integer members, so it
-# rejects op.x's frame matrices ("0,0.8,0,..."); the Windows reader (and ours) takes them.
-# Both sides get a copy with those matrices written as decimals, so the frame stays comparable.
-perl -i -pe 's/(?<![\d.])(-?\d+)(?![\d.])/$1.0/g if $after_matrix; $after_matrix = /FrameTransformMatrix/' \
-  "$out/work/demo/op.x"
 for m in "${models[@]}"; do
   mkdir -p "$out/work/x/$m"
   cp "$xcorpus/$m.x" "$out/work/x/$m/"
