@@ -1,5 +1,6 @@
 // Writes the grid model in the four .x encodings.
 #include "grid_model.h"
+#include "xfile_test_writer.h"
 
 #include <zlib.h>
 
@@ -191,47 +192,6 @@ std::string BinaryPayload(const Grid& g) {
     return std::move(b.str());
 }
 
-// MSZIP: per block of at most 32 KB, WORD raw size, WORD packed size (counting "CK"), "CK",
-// then raw deflate primed with the 32 KB before the block.
-std::string Mszip(const std::string& payload) {
-    std::string out;
-    constexpr size_t kBlock = 32768;
-    std::string packed;
-    for (size_t pos = 0; pos < payload.size(); pos += kBlock) {
-        const size_t n = std::min(kBlock, payload.size() - pos);
-        z_stream s{};
-        deflateInit2(&s, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-        if (pos > 0) {
-            const size_t history = std::min(pos, kBlock);
-            deflateSetDictionary(&s, reinterpret_cast<const Bytef*>(payload.data() + pos - history),
-                                 static_cast<uInt>(history));
-        }
-        packed.assign(deflateBound(&s, n) + 16, '\0');
-        s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(payload.data() + pos));
-        s.avail_in = static_cast<uInt>(n);
-        s.next_out = reinterpret_cast<Bytef*>(packed.data());
-        s.avail_out = static_cast<uInt>(packed.size());
-        deflate(&s, Z_FINISH);
-        packed.resize(s.total_out);
-        deflateEnd(&s);
-        const uint16_t raw_size = static_cast<uint16_t>(n);
-        const uint16_t packed_size = static_cast<uint16_t>(packed.size() + 2);
-        out.append(reinterpret_cast<const char*>(&raw_size), 2);
-        out.append(reinterpret_cast<const char*>(&packed_size), 2);
-        out += "CK";
-        out += packed;
-    }
-    return out;
-}
-
-std::string Compressed(const char* header, const std::string& payload) {
-    std::string file = header;
-    const uint32_t total = static_cast<uint32_t>(payload.size() + 16);
-    file.append(reinterpret_cast<const char*>(&total), 4);
-    file += Mszip(payload);
-    return file;
-}
-
 std::string PathOf(const std::string& folder, int n, XForm form) {
     return folder + "/grid" + std::to_string(n) + "_" + XFormName(form) + ".x";
 }
@@ -260,9 +220,9 @@ std::string GridModelFile(int n, XForm form) {
     case XForm::Binary:
         return "xof 0303bin 0032" + BinaryPayload(g);
     case XForm::TextZip:
-        return Compressed("xof 0303tzip0032", TextPayload(g));
+        return xfile_test::Compressed("xof 0303tzip0032", TextPayload(g));
     case XForm::BinaryZip:
-        return Compressed("xof 0303bzip0032", BinaryPayload(g));
+        return xfile_test::Compressed("xof 0303bzip0032", BinaryPayload(g));
     }
     return {};
 }
