@@ -28,8 +28,11 @@ Status ParseText(std::string_view body, Document& doc, Error* e = nullptr) {
 }
 
 std::vector<double> Numbers(const Document& doc, const Node& n) {
-    auto s = doc.numbers(n);
-    return {s.begin(), s.end()};
+    const xfile::Numbers s = doc.numbers(n);
+    std::vector<double> out;
+    for (size_t i = 0; i < s.size(); ++i)
+        out.push_back(s[i]);
+    return out;
 }
 
 // Two documents hold the same objects, names, strings and numbers (as floats, within
@@ -113,8 +116,8 @@ TEST(XFileText, ReadsValuesWithTheSeparatorsExportersWrite) {
               Status::Ok);
     ASSERT_EQ(doc.nodes().size(), 1u);
     EXPECT_EQ(Numbers(doc, doc.nodes()[0]),
-              (std::vector<double>{3, 1, 2, 3, -4, 0.5, 62.5, 0.5, -0.25, 1.5e-5, 2, 3, 0, 1, 2, 3,
-                                   2, 1, 0}));
+              (std::vector<double>{3, 1, 2, 3, -4, 0.5, 62.5, 0.5, -0.25,
+                                   static_cast<float>(1.5e-5), 2, 3, 0, 1, 2, 3, 2, 1, 0}));
 }
 
 TEST(XFileText, CommentsMayStandBetweenAnyTokens) {
@@ -138,10 +141,39 @@ TEST(XFileText, MsvcNanAndInfinityPrintsReadAsZero) {
     EXPECT_EQ(Numbers(doc, doc.nodes()[0]), (std::vector<double>{0, 0, 0}));
 }
 
-TEST(XFileText, LargeDwordsStayExact) {
+TEST(XFileText, DigitsUpToTheLargestDwordStayExactIntegersTheRestBecomeFloats) {
     Document doc;
-    ASSERT_EQ(ParseText("Header { 4294967295; 123456789012; 0; }", doc), Status::Ok);
-    EXPECT_EQ(Numbers(doc, doc.nodes()[0]), (std::vector<double>{4294967295.0, 123456789012.0, 0}));
+    ASSERT_EQ(ParseText("Header { 4294967295; 123456789012; 0; 7.0; -0.0; -1; 0.1; }", doc),
+              Status::Ok);
+    const xfile::Numbers n = doc.numbers(doc.nodes()[0]);
+    ASSERT_EQ(n.size(), 7u);
+    EXPECT_TRUE(n.is_integer(0));
+    EXPECT_EQ(n.integer(0), 4294967295u);
+    EXPECT_FALSE(n.is_integer(1));
+    EXPECT_EQ(n.real(1), 123456789012.0f);
+    EXPECT_TRUE(n.is_integer(2));
+    EXPECT_FALSE(n.is_integer(3)); // a whole number written with a point is a float
+    EXPECT_EQ(n.real(3), 7.0f);
+    EXPECT_FALSE(n.is_integer(4)); // -0 keeps its sign
+    EXPECT_TRUE(std::signbit(n.real(4)));
+    EXPECT_FALSE(n.is_integer(5));
+    EXPECT_EQ(n.real(5), -1.0f);
+    EXPECT_EQ(n.real(6), 0.1f);
+}
+
+TEST(XFileText, ASkippedObjectLeavesNoIntegerMarksBehind) {
+    // 70 integers in an unknown object, then floats where they were in the number array.
+    std::string integers;
+    for (int i = 0; i < 70; ++i)
+        integers += std::to_string(i) + ";";
+    Document doc;
+    ASSERT_EQ(ParseText("Frame f { Vector { 0.5; 0.25; 1; } Undeclared { " + integers +
+                            " } Vector { 1.5; 2.5; 3.5; } }",
+                        doc),
+              Status::Ok);
+    ASSERT_EQ(doc.nodes().size(), 3u);
+    EXPECT_EQ(Numbers(doc, doc.nodes()[2]), (std::vector<double>{1.5, 2.5, 3.5}));
+    EXPECT_FALSE(doc.numbers(doc.nodes()[2]).is_integer(0));
 }
 
 TEST(XFileText, NamesTakeOddCharactersAndCp932) {
@@ -376,11 +408,11 @@ TEST(XFileBinary, ReadsObjectsListsStringsAndReferences) {
     EXPECT_EQ(doc.resolve(doc.nodes()[5]), &mat);
 }
 
-TEST(XFileBinary, SixtyFourBitFloatsReadAsDoubles) {
+TEST(XFileBinary, SixtyFourBitFloatsReadAsTheNearestFloats) {
     Document d32, d64;
     ASSERT_EQ(ParseBytes("xof 0303bin 0064" + BinaryCube(true), d64), Status::Ok);
     ASSERT_EQ(ParseBytes("xof 0303bin 0032" + BinaryCube(false), d32), Status::Ok);
-    EXPECT_EQ(Numbers(d64, d64.nodes()[3])[9], 0.1);
+    EXPECT_EQ(d64.numbers(d64.nodes()[3]).real(9), 0.1f);
     ExpectSameTree(d32, d64);
     // The same bytes read with the other float width no longer fit their tokens.
     EXPECT_EQ(ParseBytes("xof 0303bin 0032" + BinaryCube(true), d32), Status::ParseError);

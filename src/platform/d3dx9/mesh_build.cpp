@@ -30,19 +30,25 @@ constexpr uint64_t kInstancingSlack = uint64_t{1} << 20;
 // The numbers of one object, read in order, each read checked against what is left.
 class Values {
   public:
-    explicit Values(std::span<const double> v) : v_(v) {}
+    explicit Values(xfile::Numbers v) : v_(v) {}
     size_t left() const { return v_.size() - i_; }
+    // A count or an index: a whole number, written with or without a fraction.
     bool Count(uint32_t& out) {
         if (i_ == v_.size()) return false;
-        const double d = v_[i_++];
-        if (!(d >= 0 && d <= 4294967295.0)) return false;
-        out = static_cast<uint32_t>(d);
-        return out == d;
+        const size_t i = i_++;
+        if (v_.is_integer(i)) {
+            out = v_.integer(i);
+            return true;
+        }
+        const float f = v_.real(i);
+        if (!(f >= 0 && f < 4294967296.0f)) return false;
+        out = static_cast<uint32_t>(f);
+        return static_cast<float>(out) == f;
     }
-    float Float() { return static_cast<float>(v_[i_++]); } // caller checked left()
+    float Float() { return v_.real(i_++); } // caller checked left()
 
   private:
-    std::span<const double> v_;
+    xfile::Numbers v_;
     size_t i_ = 0;
 };
 
@@ -132,7 +138,7 @@ class Walker {
                 if (v.size() != 16) return Stop(E_FAIL);
                 D3DXMATRIX local;
                 for (int i = 0; i < 16; ++i)
-                    local.m[i / 4][i % 4] = static_cast<float>(v[i]);
+                    local.m[i / 4][i % 4] = v.real(i);
                 // Row vectors: the frame's own matrix first, then what encloses it. A matrix
                 // applies to the meshes after it; several in one frame accumulate.
                 D3DXMatrixMultiply(&world, &local, &world);
@@ -195,7 +201,7 @@ MeshChildren FindChildren(const Document& doc, const Node& mesh) {
 HRESULT ReadMaterial(const Document& doc, const Node& node, XMaterial& out) {
     const auto v = doc.numbers(node);
     if (v.size() < 11) return E_FAIL;
-    const auto f = [&](int i) { return static_cast<float>(v[i]); };
+    const auto f = [&](int i) { return v.real(i); };
     D3DMATERIAL9& m = out.material;
     m.Diffuse = {f(0), f(1), f(2), f(3)};
     m.Ambient = {0, 0, 0, 1};

@@ -68,6 +68,7 @@ void BinaryLexer::Next(Token& t, bool /*name_wanted*/) {
         if (!ReadDword(count)) return Fail(t, "truncated integer");
         t.kind = Tok::Number;
         t.number = count;
+        t.dword = true;
         return;
     case kGuid:
         if (end_ - p_ < 16) return Fail(t, "truncated GUID");

@@ -3,11 +3,13 @@
 // Parse() reads the 16-byte header, inflates `tzip`/`bzip` payloads and tokenises the rest in one
 // pass. Every data object becomes one Node in a single vector, in file order (pre-order), so a
 // node's descendants are the nodes after it up to `end`. Member values are not typed by their
-// template: each object keeps the run of numbers (as doubles, which hold every DWORD and FLOAT
-// exactly) and the run of strings it contains, in order; whoever walks the tree knows the
-// layout of the templates it cares about. Objects whose template is neither standard nor
-// declared in the file are skipped. References `{Name}`, `{<GUID>}` and `{Name <GUID>}` are
-// nodes of their own, resolved after parsing to an earlier, already closed object.
+// template: each object keeps the run of numbers and the run of strings it contains, in order;
+// whoever walks the tree knows the layout of the templates it cares about. A number is kept in
+// four bytes, as what a mesh is built from: one written as digits alone, from 0 to 2^32-1, or
+// read as a binary DWORD, as that integer; any other as the float nearest to it. Objects whose
+// template is neither standard nor declared in the file are skipped. References `{Name}`,
+// `{<GUID>}` and `{Name <GUID>}` are nodes of their own, resolved after parsing to an earlier,
+// already closed object.
 //
 // No exceptions leave Parse(); a failure leaves the document empty and reports where it
 // happened (line and column for text, byte offset for everything).
@@ -17,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -139,6 +142,93 @@ struct Node {
     uint32_t strings_count = 0;
 };
 
+// An object's run of numbers: each an integer or a float, as the file gave it.
+class Numbers {
+  public:
+    Numbers(const uint32_t* values, const uint64_t* integer_bits, size_t first, size_t count)
+        : values_(values + first), bits_(integer_bits), first_(first), count_(count) {}
+    size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    bool is_integer(size_t i) const {
+        const size_t at = first_ + i;
+        return (bits_[at / 64] >> (at % 64)) & 1;
+    }
+    uint32_t integer(size_t i) const { return values_[i]; } // valid when is_integer(i)
+    float real(size_t i) const {                            // either kind, as a float
+        if (is_integer(i)) return static_cast<float>(values_[i]);
+        float f;
+        std::memcpy(&f, &values_[i], 4);
+        return f;
+    }
+    double operator[](size_t i) const {
+        return is_integer(i) ? static_cast<double>(values_[i]) : static_cast<double>(real(i));
+    }
+
+  private:
+    const uint32_t* values_;
+    const uint64_t* bits_;
+    size_t first_, count_;
+};
+
+// All objects' numbers, four bytes each, with one bit each saying which are integers.
+class NumberStore {
+  public:
+    size_t size() const { return values_.size(); }
+    void reserve(size_t n) {
+        values_.reserve(n);
+        integer_bits_.reserve(n / 64 + 1);
+    }
+    void clear() {
+        values_.clear();
+        integer_bits_.assign(1, 0);
+    }
+    void PushInteger(uint32_t value) {
+        const size_t i = values_.size();
+        PushBits(value);
+        integer_bits_[i / 64] |= uint64_t{1} << (i % 64);
+    }
+    void PushReal(float value) {
+        uint32_t bits;
+        std::memcpy(&bits, &value, 4);
+        PushBits(bits);
+    }
+    // Room for `count` more numbers of one kind, to be filled by the caller: DWORDs, or the bit
+    // patterns of floats.
+    uint32_t* Append(size_t count, bool integers) {
+        const size_t start = values_.size();
+        values_.resize(start + count);
+        integer_bits_.resize(values_.size() / 64 + 1);
+        if (integers) MarkIntegers(start, values_.size());
+        return values_.data() + start;
+    }
+    // Drops the numbers from `count` on, and what marked them as integers.
+    void Truncate(size_t count) {
+        values_.resize(count);
+        integer_bits_.resize(count / 64 + 1);
+        integer_bits_.back() &= (uint64_t{1} << (count % 64)) - 1;
+    }
+    Numbers View(size_t first, size_t count) const {
+        return {values_.data(), integer_bits_.data(), first, count};
+    }
+
+  private:
+    void PushBits(uint32_t bits) {
+        values_.push_back(bits);
+        if (values_.size() % 64 == 0) integer_bits_.push_back(0);
+    }
+    void MarkIntegers(size_t begin, size_t end) {
+        for (; begin < end && begin % 64; ++begin)
+            integer_bits_[begin / 64] |= uint64_t{1} << (begin % 64);
+        for (; begin + 64 <= end; begin += 64)
+            integer_bits_[begin / 64] = ~uint64_t{0};
+        for (; begin < end; ++begin)
+            integer_bits_[begin / 64] |= uint64_t{1} << (begin % 64);
+    }
+
+    LargeVector<uint32_t> values_;
+    std::vector<uint64_t> integer_bits_ = std::vector<uint64_t>(1); // one word more than needed
+};
+
 class Document {
   public:
     class Children;
@@ -156,8 +246,8 @@ class Document {
     // reference names no earlier object).
     const Node* resolve(const Node& node) const;
 
-    std::span<const double> numbers(const Node& node) const {
-        return {numbers_.data() + node.numbers_begin, node.numbers_count};
+    Numbers numbers(const Node& node) const {
+        return numbers_.View(node.numbers_begin, node.numbers_count);
     }
     std::string_view string(const Node& node, uint32_t i) const {
         return text(strings_[node.strings_begin + i]);
@@ -175,7 +265,7 @@ class Document {
     Format format_ = Format::Text;
     int float_size_ = 32;
     std::vector<Node> nodes_;
-    LargeVector<double> numbers_;
+    NumberStore numbers_;
     std::vector<StrRef> strings_;
     std::string chars_; // names and strings, copied once
 };

@@ -5,6 +5,7 @@
 #include "xfile/mszip.h"
 #include "xfile/text_lexer.h"
 
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -225,7 +226,7 @@ template <class Lexer> void Parser<Lexer>::EndObject() {
     need_separator_ = false;
     if (skip_.active && open_.size() == skip_.depth) {
         doc_.nodes_.resize(skip_.nodes);
-        doc_.numbers_.resize(skip_.numbers);
+        doc_.numbers_.Truncate(skip_.numbers);
         doc_.strings_.resize(skip_.strings);
         doc_.chars_.resize(skip_.chars);
         skip_.active = false;
@@ -271,30 +272,26 @@ template <class Lexer> bool Parser<Lexer>::AddValues(const Token& t) {
         return true;
     }
     if (t.kind == Tok::Number) {
-        numbers.push_back(t.number);
+        if (t.dword)
+            numbers.PushInteger(static_cast<uint32_t>(t.number));
+        else
+            numbers.PushReal(static_cast<float>(t.number));
         ++node.numbers_count;
         need_separator_ = true;
         return true;
     }
     if constexpr (std::is_same_v<Lexer, BinaryLexer>) {
-        const size_t start = numbers.size();
-        numbers.resize(start + t.count);
-        double* out = numbers.data() + start;
+        uint32_t* out = numbers.Append(t.count, t.kind == Tok::IntegerList);
         const uint8_t* in = t.data;
-        if (t.kind == Tok::IntegerList) {
-            for (uint32_t i = 0; i < t.count; ++i, in += 4) {
-                uint32_t v;
-                std::memcpy(&v, in, 4);
-                out[i] = v;
-            }
-        } else if (lex_.float_bytes() == 8) {
-            for (uint32_t i = 0; i < t.count; ++i, in += 8)
-                std::memcpy(&out[i], in, 8);
+        if (t.kind == Tok::IntegerList || lex_.float_bytes() == 4) {
+            static_assert(std::endian::native == std::endian::little);
+            std::memcpy(out, in, size_t{t.count} * 4);
         } else {
-            for (uint32_t i = 0; i < t.count; ++i, in += 4) {
-                float v;
-                std::memcpy(&v, in, 4);
-                out[i] = v;
+            for (uint32_t i = 0; i < t.count; ++i, in += 8) {
+                double d;
+                std::memcpy(&d, in, 8);
+                const float f = static_cast<float>(d);
+                std::memcpy(&out[i], &f, 4);
             }
         }
         node.numbers_count += t.count;

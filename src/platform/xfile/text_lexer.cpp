@@ -195,6 +195,7 @@ void TextLexer::LexNumber(Token& t) {
                 ++p;
             t.kind = Tok::Number;
             t.number = 0;
+            t.dword = false;
             p_ = p;
             return;
         }
@@ -233,6 +234,7 @@ void TextLexer::LexNumber(Token& t) {
         return Fail(t, "malformed number");
     t.kind = Tok::Number;
     p_ = p;
+    t.dword = plain_integer && exact && integer <= 0xFFFFFFFFu;
     if (plain_integer && exact) {
         t.number = static_cast<double>(integer);
         return;

@@ -37,6 +37,7 @@ struct Token {
     size_t offset = 0; // where the token starts in the payload
     std::string_view text;
     double number = 0;
+    bool dword = false; // Number: digits alone, from 0 to 2^32-1, or a binary INTEGER
     const uint8_t* data = nullptr;
     uint32_t count = 0;
     xfile::Guid guid;
