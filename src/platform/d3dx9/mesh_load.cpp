@@ -224,11 +224,13 @@ HRESULT LoadMesh(std::span<const uint8_t> bytes, xfile::LargeVector<unsigned cha
                  ID3DXMesh** mesh) {
     xfile::Document doc;
     const HRESULT parsed = FromParseStatus(xfile::Parse(bytes, doc));
-    if (file) *file = {};
+    // The bytes are no longer needed once parsed: give their memory back before building.
+    // (`*file = {}` would only empty the vector and keep its storage.)
+    if (file) xfile::LargeVector<unsigned char>().swap(*file);
     if (FAILED(parsed)) return parsed;
     MeshGeometry geometry;
     if (HRESULT hr = BuildMeshGeometry(doc, geometry); FAILED(hr)) return hr;
-    doc = {};
+    doc = xfile::Document();
 
     ID3DXBuffer* adjacency_buffer = nullptr;
     ID3DXBuffer* material_buffer = nullptr;
