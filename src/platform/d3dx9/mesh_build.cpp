@@ -28,6 +28,11 @@ constexpr uint64_t kInstancingFactor = 4;
 constexpr uint64_t kInstancingSlack = uint64_t{1} << 20;
 
 // The numbers of one object, read in order, each read checked against what is left.
+// Empties a vector and gives its memory back (clear() keeps the storage).
+template <class Vector> void ReleaseStorage(Vector& v) {
+    Vector().swap(v);
+}
+
 class Values {
   public:
     explicit Values(xfile::Numbers v) : v_(v) {}
@@ -510,46 +515,51 @@ HRESULT MeshAppender::Append(const MeshInstance& instance, bool& had_material_li
     }
     out_.vertex_count = static_cast<uint32_t>(total);
 
-    // Polygons become fans (v0 v1 v2) (v0 v2 v3) ..., winding kept.
+    // Only the polygons and their output vertices are needed from here on: what else this mesh
+    // read goes now, as the largest models are at their peak memory here.
+    ReleaseStorage(positions);
+    ReleaseStorage(coords);
+    ReleaseStorage(colors);
+    ReleaseStorage(corners_);
+    ReleaseStorage(corner_normal_);
+    ReleaseStorage(normal_values_);
+    ReleaseStorage(normal_ids_);
+    ReleaseStorage(source_);
+    ReleaseStorage(vertex_normal_);
+
+    // Polygons become fans (v0 v1 v2) (v0 v2 v3) ..., winding kept. With a material list each
+    // triangle goes straight to its place with the mesh's faces sorted by attribute, file order
+    // kept within each attribute.
     const size_t first_face = out_.attributes.size();
-    const size_t new_faces = corners_.size() - 2 * size_t{polygons};
-    out_.indices.reserve(out_.indices.size() + 3 * new_faces);
-    out_.attributes.reserve(out_.attributes.size() + new_faces);
+    const size_t new_faces = corner_vertex_.size() - 2 * size_t{polygons};
+    out_.indices.resize(out_.indices.size() + 3 * new_faces);
+    out_.attributes.resize(first_face + new_faces);
     const DWORD material_base = static_cast<DWORD>(out_.materials.size());
+    std::vector<size_t> next_face(had_material_list ? materials_.size() : 1, 0);
+    if (had_material_list) {
+        std::vector<size_t> faces_of(materials_.size(), 0);
+        for (uint32_t f = 0; f < polygons; ++f)
+            faces_of[polygon_material_[f]] += face_start_[f + 1] - face_start_[f] - 2;
+        for (size_t m = 1; m < faces_of.size(); ++m)
+            next_face[m] = next_face[m - 1] + faces_of[m - 1];
+    }
     for (uint32_t f = 0; f < polygons; ++f) {
         const uint32_t s = face_start_[f], n = face_start_[f + 1] - s;
         // A mesh without a material list keeps id 0, whatever the meshes before it hold.
-        const DWORD attribute = had_material_list ? material_base + polygon_material_[f] : 0;
+        const uint32_t material = had_material_list ? polygon_material_[f] : 0;
+        const DWORD attribute = had_material_list ? material_base + material : 0;
         for (uint32_t i = 1; i + 1 < n; ++i) {
-            out_.indices.push_back(static_cast<uint32_t>(base + corner_vertex_[s]));
-            out_.indices.push_back(static_cast<uint32_t>(base + corner_vertex_[s + i]));
-            out_.indices.push_back(static_cast<uint32_t>(base + corner_vertex_[s + i + 1]));
-            out_.attributes.push_back(attribute);
+            const size_t face = first_face + next_face[material]++;
+            uint32_t* triangle = out_.indices.data() + face * 3;
+            triangle[0] = static_cast<uint32_t>(base + corner_vertex_[s]);
+            triangle[1] = static_cast<uint32_t>(base + corner_vertex_[s + i]);
+            triangle[2] = static_cast<uint32_t>(base + corner_vertex_[s + i + 1]);
+            out_.attributes[face] = attribute;
         }
     }
-
-    // With a material list, this mesh's faces are sorted by attribute, keeping file order
-    // within each (a counting sort, stable).
-    if (had_material_list) {
-        const size_t faces = out_.attributes.size() - first_face;
-        std::vector<size_t> start(materials_.size() + 1, 0);
-        for (size_t i = 0; i < faces; ++i)
-            ++start[out_.attributes[first_face + i] - material_base + 1];
-        for (size_t m = 1; m < start.size(); ++m)
-            start[m] += start[m - 1];
-        std::vector<uint32_t> indices(faces * 3);
-        std::vector<DWORD> attributes(faces);
-        for (size_t i = 0; i < faces; ++i) {
-            const DWORD a = out_.attributes[first_face + i];
-            const size_t to = start[a - material_base]++;
-            attributes[to] = a;
-            std::memcpy(&indices[to * 3], &out_.indices[(first_face + i) * 3], 12);
-        }
-        std::copy(attributes.begin(), attributes.end(), out_.attributes.begin() + first_face);
-        std::copy(indices.begin(), indices.end(), out_.indices.begin() + first_face * 3);
+    if (had_material_list)
         for (auto& m : materials_)
             out_.materials.push_back(std::move(m));
-    }
     return D3D_OK;
 }
 
