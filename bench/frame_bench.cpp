@@ -88,11 +88,14 @@ int ViewerFrames(const char* folder, const char* model, int frames) {
     if (chdir(folder) != 0) return 1;
     d3d9::SetPresentPacing(false);
     StartViewer(model);
-    // The model's draw leaves its transforms on the device after the first frame; the HUD and
-    // the filter quad use their own (pretransformed) vertices.
-    ViewerFrame();
-    const D3DXMATRIX transform = ModelTransform();
+    // The pointer rests mid-window: from a last position of x = 400 its first move turns the
+    // view onto the model, as in the README's picture. From x = 0 the view turns away and the
+    // viewer would be timed drawing almost nothing of it.
+    viewer.lastMouseX = 400;
     const double ms = TimeFrames(frames, ViewerFrame);
+    // The model's draw leaves its transforms on the device; the HUD and the filter quad use
+    // their own (pretransformed) vertices. The view is steady after the warm-up frames.
+    const D3DXMATRIX transform = ModelTransform();
     IDirect3DSurface9* back = nullptr;
     D3DSURFACE_DESC desc{};
     if (viewer.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) == D3D_OK) {
