@@ -27,12 +27,12 @@ constexpr uint32_t kMaxWalkDepth = 2 * xfile::kMaxDepth;
 constexpr uint64_t kInstancingFactor = 4;
 constexpr uint64_t kInstancingSlack = uint64_t{1} << 20;
 
-// The numbers of one object, read in order, each read checked against what is left.
 // Empties a vector and gives its memory back (clear() keeps the storage).
 template <class Vector> void ReleaseStorage(Vector& v) {
     Vector().swap(v);
 }
 
+// The numbers of one object, read in order, each read checked against what is left.
 class Values {
   public:
     explicit Values(xfile::Numbers v) : v_(v) {}
