@@ -36,7 +36,16 @@ int main(int argc, char** argv) {
     const HRESULT result = D3DXLoadMeshFromXA(argv[1], D3DXMESH_SYSTEMMEM, c.device, nullptr,
                                               &materials, nullptr, &materialCount, &mesh);
     std::printf("result 0x%08lX\n", static_cast<unsigned long>(result));
-    if (result != D3D_OK) return 0;
+    if (result != D3D_OK) {
+        // A failed load still leaves the device to release: Wine has crashed now and then at
+        // exit ("double free or corruption") when the process ended with it alive.
+        std::fflush(stdout);
+        if (materials) materials->Release();
+        c.device->Release();
+        c.direct3D->Release();
+        DestroyWindow(c.window);
+        return 0;
+    }
 
     const DWORD fvf = mesh->GetFVF(), stride = mesh->GetNumBytesPerVertex();
     const DWORD vertices = mesh->GetNumVertices(), faces = mesh->GetNumFaces();
