@@ -17,16 +17,6 @@
 namespace hostile {
 namespace {
 
-void Put16(Bytes& out, uint16_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void Put32(Bytes& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(uint8_t(v >> (8 * i)));
-}
-
 void PutBig32(Bytes& out, uint32_t v) {
     for (int i = 3; i >= 0; --i)
         out.push_back(uint8_t(v >> (8 * i)));

@@ -12,6 +12,16 @@ namespace hostile {
 
 using Bytes = std::vector<unsigned char>;
 
+// Little-endian words, as the file formats hold them.
+inline void Put16(Bytes& out, uint16_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+inline void Put32(Bytes& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(v >> (8 * i)));
+}
+
 Bytes FromString(const std::string& text);
 
 // A small text .x model: a cube of 12 triangles with normals, uvs and one material naming
