@@ -4,31 +4,21 @@
 #include "d3dx9/text_cp932.h"
 #include "d3dx9/text_layout.h"
 #include "unit/d3d9_test_fixture.h"
+#include "win32/cp932.h"
 
 #include <d3dx9.h>
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 #include <SDL_image.h>
-#include <iconv.h>
 
 #include <cstdlib>
 #include <string>
 
 namespace {
 
-std::string Utf8ToCp932(const std::string& utf8) {
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    std::string out(utf8.size() * 2 + 1, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    EXPECT_NE(iconv(cd, &in, &inLeft, &dst, &dstLeft), size_t(-1));
-    iconv_close(cd);
-    out.resize(out.size() - dstLeft);
-    return out;
-}
+// Test texts are written in UTF-8; the code under test takes CP932.
+using win32::Utf8ToCp932;
 
 std::string Repeat(const std::string& s, int n) {
     std::string out;

@@ -1,12 +1,12 @@
 // Windows file names on the UTF-8 file system: CP932 decoding, separators, letter case, file kinds.
 #include "d3dx9/path_resolve.h"
+#include "win32/cp932.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,19 +14,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Utf8ToCp932(const std::string& utf8) {
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    std::string out(utf8.size() * 2 + 1, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    const size_t rc = iconv(cd, &in, &inLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    EXPECT_NE(rc, static_cast<size_t>(-1));
-    out.resize(out.size() - dstLeft);
-    return out;
-}
+// Test texts are written in UTF-8; the code under test takes CP932.
+using win32::Utf8ToCp932;
 
 void WriteFile(const fs::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
