@@ -1,7 +1,6 @@
 // ID3DXFont: the face chosen for the viewer's HUD font, layout, and text drawn on the OpenGL
 // device (pixels read back from the R5G6B5 back buffer), with the device's state left alone.
 #include "d3dx9/font_face.h"
-#include "d3dx9/text_cp932.h"
 #include "d3dx9/text_layout.h"
 #include "unit/d3d9_test_fixture.h"
 #include "win32/cp932.h"
@@ -74,7 +73,7 @@ TEST(FontFace, TheHudDescriptionGetsAJapaneseSansSerifSizedToA14PixelCell) {
     // Every character of the three texts has a glyph of its own, not the missing-glyph box.
     for (const std::string& text : {HelpText(), KeyLine(), ValueLine()}) {
         std::u32string codePoints;
-        ASSERT_TRUE(d3dx9::Cp932ToCodePoints(text.data(), text.size(), codePoints));
+        ASSERT_TRUE(win32::Cp932ToCodePoints(text, codePoints, win32::InvalidCp932::Refuse));
         for (char32_t c : codePoints) {
             if (c == U'\n') continue;
             EXPECT_TRUE(face->HasGlyph(c)) << "U+" << std::hex << uint32_t(c);
@@ -111,12 +110,18 @@ TEST(FontFace, NamedFacesWeightAndNegativeHeightsAreHonoured) {
 
 TEST(FontFace, Cp932DecodingKeepsBackslashesAndMarksBadBytes) {
     std::u32string text;
-    EXPECT_TRUE(d3dx9::Cp932ToCodePoints("a\\\x81\x60\x83\x5C", 6, text));
+    using win32::InvalidCp932;
+    EXPECT_TRUE(win32::Cp932ToCodePoints("a\\\x81\x60\x83\x5C", text, InvalidCp932::Refuse));
     EXPECT_EQ(text, U"a\\\uFF5E\u30BD");
-    EXPECT_FALSE(d3dx9::Cp932ToCodePoints("a\x80"
-                                          "b\x81",
-                                          4, text));
-    EXPECT_EQ(text, U"a\u30FBb\u30FB");
+    const std::string_view bad("a\x80"
+                               "b\x81\x20"
+                               "c\x81",
+                               7);
+    EXPECT_FALSE(win32::Cp932ToCodePoints(bad, text, InvalidCp932::Refuse));
+    EXPECT_TRUE(text.empty());
+    // A lead byte and the byte after it are one character, replaced whole.
+    EXPECT_TRUE(win32::Cp932ToCodePoints(bad, text, InvalidCp932::Replace));
+    EXPECT_EQ(text, U"a\u30FBb\u30FBc\u30FB");
 }
 
 // Layout, with every character 5 pixels wide.

@@ -25,7 +25,15 @@ TEST(Cp932, DecodesMicrosoftsTableNotJis) {
 
 TEST(Cp932, InvalidBytesBecomeTheDefaultCharacterAndDecodingGoesOn) {
     EXPECT_EQ(Cp932ToUtf8("a\x80z"), "a・z");
-    EXPECT_EQ(Cp932ToUtf8("ab\x83"), "ab・"); // a lead byte cut off at the end
+    EXPECT_EQ(Cp932ToUtf8("ab\x83"), "ab・");   // a lead byte cut off at the end
+    EXPECT_EQ(Cp932ToUtf8("\x81\x20z"), "・z"); // a lead byte takes the byte after it along
+    std::string utf8 = "stale";
+    EXPECT_FALSE(Cp932ToUtf8("a\x80z", utf8, win32::InvalidCp932::Refuse)); // for file names
+    EXPECT_EQ(utf8, "");
+    EXPECT_TRUE(IsDBCSLeadByte(0x81) && IsDBCSLeadByte(0x9F) && IsDBCSLeadByte(0xE0) &&
+                IsDBCSLeadByte(0xFC));
+    EXPECT_FALSE(IsDBCSLeadByte(0x80) || IsDBCSLeadByte(0xA0) || IsDBCSLeadByte(0xDF) ||
+                 IsDBCSLeadByte(0xFD) || IsDBCSLeadByte('\\'));
 }
 
 TEST(Cp932, EncodesAndRoundTrips) {

@@ -2,7 +2,7 @@
 // atlas, on any IDirect3DDevice9.
 #include "d3dx9/font_face.h"
 #include "d3dx9/glyph_atlas.h"
-#include "d3dx9/text_cp932.h"
+#include "win32/cp932.h"
 #include "d3dx9/text_draw.h"
 #include "d3dx9/text_layout.h"
 
@@ -90,7 +90,7 @@ INT Font::DrawTextA(LPD3DXSPRITE, LPCSTR string, INT count, LPRECT rect, DWORD f
     if (!string || count == 0) return 0;
     const size_t length = count < 0 ? std::strlen(string) : size_t(count);
     std::u32string text;
-    Cp932ToCodePoints(string, length, text);
+    win32::Cp932ToCodePoints(std::string_view(string, length), text, win32::InvalidCp932::Replace);
 
     RECT box = rect ? *rect : RECT{0, 0, 0, 0};
     const FontMetrics& metrics = face_->Metrics();

@@ -1,7 +1,7 @@
 // Font selection with fontconfig and glyph rendering with FreeType, sized as GDI sizes fonts.
 #include "d3dx9/font_face.h"
 
-#include "d3dx9/text_cp932.h"
+#include "win32/cp932.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -30,7 +30,9 @@ bool MatchFontFile(const D3DXFONT_DESCA& desc, std::string& path, int& index, st
     if (!FcInit()) return false;
     std::string faceName;
     const size_t nameLength = strnlen(desc.FaceName, LF_FACESIZE);
-    if (nameLength > 0 && !Cp932ToUtf8(desc.FaceName, nameLength, faceName)) faceName.clear();
+    if (nameLength > 0 && !win32::Cp932ToUtf8(std::string_view(desc.FaceName, nameLength), faceName,
+                                              win32::InvalidCp932::Refuse))
+        faceName.clear();
 
     FcPattern* pattern = FcPatternCreate();
     if (!faceName.empty())

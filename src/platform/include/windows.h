@@ -428,3 +428,5 @@ DWORD WINAPI GetLastError();
 VOID WINAPI SetLastError(DWORD error);
 VOID WINAPI Sleep(DWORD milliseconds);
 DWORD WINAPI GetTickCount();
+// The ANSI code page is 932: true for the first byte of a double-byte character.
+BOOL WINAPI IsDBCSLeadByte(BYTE testChar);

@@ -1,19 +1,21 @@
-// Code page 932 conversions over glibc's iconv ("CP932": Microsoft's table, not JIS Shift_JIS).
+// Code page 932 conversions over glibc's iconv "CP932" (Microsoft's table, not JIS Shift_JIS:
+// 0x5C stays a backslash), and IsDBCSLeadByte.
 #include "cp932.h"
+
+#include <windows.h>
 
 #include <cerrno>
 #include <iconv.h>
 
 namespace {
 
-constexpr std::string_view kKatakanaMiddleDot = "\xE3\x83\xBB"; // U+30FB
 constexpr char kDefaultChar = '?';
 
 // How many input bytes one unconvertible unit spans, so it can be skipped whole.
 using SkipWidth = size_t (*)(std::string_view rest);
 
-size_t SkipOneByte(std::string_view) {
-    return 1;
+size_t SkipCp932Character(std::string_view rest) {
+    return IsDBCSLeadByte(static_cast<BYTE>(rest[0])) && rest.size() > 1 ? 2 : 1;
 }
 
 size_t SkipUtf8Character(std::string_view rest) {
@@ -32,24 +34,30 @@ size_t SkipUtf16Unit(std::string_view rest) {
     return rest.size() < 2 ? rest.size() : 2;
 }
 
-// Converts with iconv, replacing each unconvertible unit of the input by `replacement`.
-std::string Convert(const char* to, const char* from, std::string_view input,
-                    std::string_view replacement, SkipWidth skip) {
+// Converts `input` with iconv into `out`'s bytes. Each unconvertible unit of the input (its
+// width given by `skip`) becomes `replacement`; with no replacement the conversion fails there.
+bool Convert(const char* to, const char* from, std::string_view input, std::string& out,
+             const std::string_view* replacement, SkipWidth skip) {
+    out.clear();
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string();
-    std::string out;
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     char buffer[256];
     char* in = const_cast<char*>(input.data());
     size_t inLeft = input.size();
+    bool ok = true;
     while (inLeft > 0) {
         char* dst = buffer;
         size_t dstLeft = sizeof buffer;
         size_t result = iconv(cd, &in, &inLeft, &dst, &dstLeft);
         out.append(buffer, dst - buffer);
         if (result != static_cast<size_t>(-1) || errno == E2BIG) continue;
-        size_t width = skip(std::string_view(in, inLeft)); // EILSEQ or a cut-off sequence
+        if (!replacement) { // EILSEQ or a cut-off sequence
+            ok = false;
+            break;
+        }
+        size_t width = skip(std::string_view(in, inLeft));
         if (width == 0 || width > inLeft) width = inLeft;
-        out += replacement;
+        out += *replacement;
         in += width;
         inLeft -= width;
     }
@@ -58,19 +66,53 @@ std::string Convert(const char* to, const char* from, std::string_view input,
     iconv(cd, nullptr, nullptr, &dst, &dstLeft);
     out.append(buffer, dst - buffer);
     iconv_close(cd);
-    return out;
+    if (!ok) out.clear();
+    return ok;
 }
+
+// U+30FB (katakana middle dot), Windows' replacement when it decodes code page 932.
+constexpr std::string_view kMiddleDotUtf8 = "\xE3\x83\xBB";
+constexpr char kMiddleDotUtf32[] = {'\xFB', '\x30', '\0', '\0'};
 
 } // namespace
 
+BOOL WINAPI IsDBCSLeadByte(BYTE c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
 namespace win32 {
 
+bool Cp932ToUtf8(std::string_view cp932, std::string& out, InvalidCp932 invalid) {
+    const std::string_view replacement = kMiddleDotUtf8;
+    return Convert("UTF-8", "CP932", cp932, out,
+                   invalid == InvalidCp932::Replace ? &replacement : nullptr, SkipCp932Character);
+}
+
+bool Cp932ToCodePoints(std::string_view cp932, std::u32string& out, InvalidCp932 invalid) {
+    out.clear();
+    const std::string_view replacement(kMiddleDotUtf32, sizeof kMiddleDotUtf32);
+    std::string bytes;
+    // Little-endian by name: plain "UTF-32" would start with a byte-order mark.
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__);
+    if (!Convert("UTF-32LE", "CP932", cp932, bytes,
+                 invalid == InvalidCp932::Replace ? &replacement : nullptr, SkipCp932Character))
+        return false;
+    out.resize(bytes.size() / sizeof(char32_t));
+    bytes.copy(reinterpret_cast<char*>(out.data()), out.size() * sizeof(char32_t));
+    return true;
+}
+
 std::string Cp932ToUtf8(std::string_view cp932) {
-    return Convert("UTF-8", "CP932", cp932, kKatakanaMiddleDot, SkipOneByte);
+    std::string out;
+    Cp932ToUtf8(cp932, out, InvalidCp932::Replace);
+    return out;
 }
 
 std::string Utf8ToCp932(std::string_view utf8) {
-    return Convert("CP932", "UTF-8", utf8, std::string_view(&kDefaultChar, 1), SkipUtf8Character);
+    std::string out;
+    const std::string_view replacement(&kDefaultChar, 1);
+    Convert("CP932", "UTF-8", utf8, out, &replacement, SkipUtf8Character);
+    return out;
 }
 
 std::string Utf16ToCp932(std::u16string_view utf16) {
@@ -79,7 +121,10 @@ std::string Utf16ToCp932(std::u16string_view utf16) {
         bytes += static_cast<char>(unit & 0xFF);
         bytes += static_cast<char>(unit >> 8);
     }
-    return Convert("CP932", "UTF-16LE", bytes, std::string_view(&kDefaultChar, 1), SkipUtf16Unit);
+    std::string out;
+    const std::string_view replacement(&kDefaultChar, 1);
+    Convert("CP932", "UTF-16LE", bytes, out, &replacement, SkipUtf16Unit);
+    return out;
 }
 
 } // namespace win32

@@ -1,4 +1,5 @@
-// Text conversion between the ANSI code page (932, Windows' Shift_JIS) and UTF-8 / UTF-16.
+// Text conversion between the ANSI code page (932, Windows' Shift_JIS) and UTF-8 / UTF-32 /
+// UTF-16: the platform's one wrapper over iconv.
 #pragma once
 
 #include <string>
@@ -6,7 +7,18 @@
 
 namespace win32 {
 
-// Bytes that are not valid code page 932 become U+30FB, as Windows' conversion gives.
+// What a decoding does with bytes that are not code page 932.
+enum class InvalidCp932 {
+    Replace, // each bad character (a lead byte and the byte after it) becomes U+30FB, as Windows
+    Refuse,  // the whole decoding fails: for file names, where a guess would name another file
+};
+
+// False only when `invalid` is Refuse and the bytes are not all code page 932; `out` is then
+// empty.
+bool Cp932ToUtf8(std::string_view cp932, std::string& out, InvalidCp932 invalid);
+bool Cp932ToCodePoints(std::string_view cp932, std::u32string& out, InvalidCp932 invalid);
+
+// Replacing decoding, for text shown to the user.
 std::string Cp932ToUtf8(std::string_view cp932);
 
 // Characters with no code page 932 form become '?', Windows' default character; so do bytes
