@@ -13,7 +13,7 @@
 #include "grid_model.h"
 
 #include "app/viewer.h"
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "controls/controls.h"
 #include "d3d9/present_pacing.h"
 #include "render/frame.h"

@@ -11,7 +11,7 @@ flags=(-std=c++20 -O2 -Wall -Wextra -Werror -ffp-contract=off -I"$root/src" -sta
 libs=(-ld3dx9 -ld3d9 -ldinput8 -ldxguid -lole32 -lgdi32 -lshell32 -luser32)
 cd "$root/src"
 viewer=()
-for f in app/*.cpp graphics/*.cpp scene/*.cpp controls/*.cpp render/*.cpp; do
+for f in state/*.cpp scene/*.cpp controls/*.cpp graphics/*.cpp render/*.cpp app/*.cpp; do
   [ "$f" = app/main.cpp ] || viewer+=("$f")
 done
 "$cxx" "${flags[@]}" app/main.cpp "${viewer[@]}" -o "$out/xofview.exe" "${libs[@]}" -mwindows

@@ -1,7 +1,7 @@
 // xofview-shot: runs the viewer's start-up and frames in the current directory and writes one
 // frame's back buffer to a PNG. For thumbnails, bug reports and tests.
 #include "app/viewer.h"
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "controls/controls.h"
 #include "render/frame.h"
 

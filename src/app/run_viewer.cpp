@@ -1,6 +1,6 @@
 // RunViewer: start-up, the message loop whose idle branch draws one frame, and shutdown.
 #include "app/viewer.h"
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "controls/controls.h"
 #include "graphics/graphics.h"
 #include "render/frame.h"

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <windows.h>
+// shellapi.h needs windows.h first.
+#include <shellapi.h>
 
 // Sets up the window and graphics, runs the loop until WM_QUIT and ends the process.
 [[noreturn]] void RunViewer();
@@ -18,3 +20,6 @@ bool RunLoopPass();
 void ShutdownViewer();
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// WM_DROPFILES: the first dropped file becomes the model when it loads.
+void OnDropFiles(HDROP drop);

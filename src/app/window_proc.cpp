@@ -1,6 +1,6 @@
 // MainWindowProc: the window handle, closing, mouse motion and dropped files.
 #include "app/viewer.h"
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "controls/controls.h"
 #include "scene/mesh_model.h"
 

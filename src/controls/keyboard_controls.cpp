@@ -1,5 +1,5 @@
 // UpdateControls: the keyboard, polled once per frame, and the heading turn by mouse zone.
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "controls/controls.h"
 
 #include <windows.h>

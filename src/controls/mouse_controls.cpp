@@ -1,5 +1,5 @@
 // OnMouseMove: vertical motion tilts the look height; the position feeds the heading zones.
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "controls/controls.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 
 // Creates the DirectX objects, sets the light, makes the filter quad and loads the model.
 // 1.0 on success; 0.0 after saying on stderr what could not be made.

@@ -1,6 +1,6 @@
 // The frame sequence and DrawScene.
 #include "render/frame.h"
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "graphics/graphics.h"
 #include "render/hud_text.h"
 #include "scene/filter_quad.h"

@@ -1,6 +1,6 @@
 // The HUD texts and DrawHudText.
 #include "render/hud_text.h"
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 
 #include <d3dx9.h>
 #include <windows.h>

@@ -1,6 +1,6 @@
 // The filter overlay: four vertices in a small vertex buffer, the image as a texture.
 #include "scene/filter_quad.h"
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 
 #include <d3d9.h>
 #include <d3dx9.h>

@@ -1,29 +1,23 @@
-// LoadMeshModel, DrawMeshModel, ReleaseMeshModel and the file drop that replaces the model.
+// LoadMeshModel, DrawMeshModel and ReleaseMeshModel: the shown model and its textures.
 #include "scene/mesh_model.h"
 
 #include <d3d9.h>
 #include <d3dx9.h>
-#include <shellapi.h>
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <string>
 
 namespace {
 
-// Code page 932 lead bytes: the byte after one is a trail byte, which may be '\\' or '/'.
-bool IsLeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-// The folder part of a path, with its separator ("dir\\" of "dir\\model.x"), or "".
+// The folder part of a path, with its separator ("dir\\" of "dir\\model.x"), or "". The byte
+// after a code page 932 lead byte is a trail byte, which may be '\\' or '/'.
 std::string FolderOf(const char* path) {
     size_t end = 0;
     for (size_t i = 0; path[i]; ++i) {
         const unsigned char c = static_cast<unsigned char>(path[i]);
-        if (IsLeadByte(c) && path[i + 1]) {
+        if (IsDBCSLeadByte(c) && path[i + 1]) {
             ++i;
             continue;
         }
@@ -148,34 +142,4 @@ void ReleaseMeshModel(MeshModel* model) {
     if (model->mesh) model->mesh->Release();
     model->mesh = nullptr;
     model->materialCount = 0;
-}
-
-void OnDropFiles(HDROP drop) {
-    // A name that does not fit, or that code page 932 cannot spell (Windows writes '?', which no
-    // file name holds), is refused whole rather than cut into another file's name.
-    const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
-    if (length == 0 || length >= sizeof viewer.droppedPath) {
-        std::fprintf(stderr, "xofview: dropped file ignored: its path is longer than %u bytes\n",
-                     unsigned(sizeof viewer.droppedPath - 1));
-    } else {
-        DragQueryFileA(drop, 0, viewer.droppedPath, sizeof viewer.droppedPath);
-        if (std::strchr(viewer.droppedPath, '?')) {
-            std::fprintf(stderr,
-                         "xofview: dropped file ignored: \"%s\" cannot be written in code page "
-                         "932\n",
-                         viewer.droppedPath);
-        } else {
-            MeshModel* replacement = new MeshModel{};
-            if (LoadMeshModel(replacement, viewer.droppedPath)) {
-                MeshModel* previous = viewer.model;
-                viewer.model = replacement;
-                if (previous) ReleaseMeshModel(previous);
-                delete previous;
-            } else {
-                delete replacement; // the current model stays
-            }
-        }
-    }
-    std::fflush(stderr);
-    DragFinish(drop);
 }

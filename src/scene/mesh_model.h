@@ -5,9 +5,8 @@
 
 #include <d3d9.h>
 #include <d3dx9.h>
-#include <shellapi.h>
 
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 
 // Subset i is drawn with materials[i] and textures[i]. An empty model (no mesh, count 0)
 // draws nothing and releases nothing.
@@ -23,6 +22,3 @@ struct MeshModel {
 bool LoadMeshModel(MeshModel* model, const char* path);
 void DrawMeshModel(MeshModel* model, const Vector3& position, const Vector3& rotation);
 void ReleaseMeshModel(MeshModel* model);
-
-// WM_DROPFILES: the first dropped file becomes the model when it loads.
-void OnDropFiles(HDROP drop);

@@ -1,4 +1,4 @@
 // The viewer's single state record.
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 
 ViewerState viewer;

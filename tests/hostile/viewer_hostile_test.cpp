@@ -3,7 +3,7 @@
 // refused within a second, the model on screen stays, a frame still draws, memory stays bounded.
 // Then Esc or closing the window, and shutdown releases every object the viewer made.
 #include "app/viewer.h"
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "hostile_cases.h"
 #include "hostile_files.h"
 #include "scene/mesh_model.h"

@@ -12,7 +12,7 @@
 //
 //   soak [--frames N] [--drops N] [--large-vertices N] [--seed N] [--check-rss]
 #include "app/viewer.h"
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "d3d9/present_pacing.h"
 #include "hostile_cases.h"
 #include "hostile_files.h"

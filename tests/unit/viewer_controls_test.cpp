@@ -1,5 +1,5 @@
 // The per-frame keyboard step and the mouse handler, driven through the platform's key seam.
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "controls/controls.h"
 #include "testing/keyboard_seam.h"
 #include "testing/message_seam.h"

@@ -1,6 +1,6 @@
 // The frame on a recording device: the calls, their order and arguments, the quad's bytes and
 // the HUD's texts.
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "controls/controls.h"
 #include "graphics/graphics.h"
 #include "render/frame.h"

@@ -1,6 +1,6 @@
 // The model: materials and textures as loaded, drawing per subset, failed loads, and drops.
 #include "app/viewer.h"
-#include "app/viewer_state.h"
+#include "state/viewer_state.h"
 #include "scene/mesh_model.h"
 #include "testing/message_seam.h"
 #include "testing/recording_device.h"
