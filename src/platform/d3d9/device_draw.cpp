@@ -1,6 +1,7 @@
 // Draw calls and Clear: Direct3D state turned into GL state, programs and uniforms at draw time.
 #include "buffers.h"
 #include "device.h"
+#include "gl_translate.h"
 #include "log.h"
 #include "texture.h"
 
@@ -14,126 +15,6 @@ namespace {
 
 // Direct3D 9 pixel centres sit this far (in pixels) up-left of GL's; see shader_source.cpp.
 constexpr float kPixelCentreShift = 63.0f / 128.0f;
-
-struct Primitives {
-    GLenum mode;
-    UINT vertices;
-};
-
-// The GL primitive and the number of vertices (or indices) a primitive count reads.
-bool PrimitivesOf(D3DPRIMITIVETYPE type, UINT count, Primitives* out) {
-    switch (type) {
-    case D3DPT_POINTLIST:
-        *out = {GL_POINTS, count};
-        return true;
-    case D3DPT_LINELIST:
-        *out = {GL_LINES, count * 2};
-        return true;
-    case D3DPT_LINESTRIP:
-        *out = {GL_LINE_STRIP, count + 1};
-        return true;
-    case D3DPT_TRIANGLELIST:
-        *out = {GL_TRIANGLES, count * 3};
-        return true;
-    case D3DPT_TRIANGLESTRIP:
-        *out = {GL_TRIANGLE_STRIP, count + 2};
-        return true;
-    case D3DPT_TRIANGLEFAN:
-        *out = {GL_TRIANGLE_FAN, count + 2};
-        return true;
-    default:
-        return false;
-    }
-}
-
-GLenum CompareFunction(DWORD func) {
-    static const GLenum kFunctions[] = {GL_NEVER,   GL_NEVER,    GL_LESS,   GL_EQUAL, GL_LEQUAL,
-                                        GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS};
-    return func < 9 ? kFunctions[func] : GL_ALWAYS;
-}
-
-GLenum BlendFactor(DWORD blend) {
-    switch (blend) {
-    case D3DBLEND_ZERO:
-        return GL_ZERO;
-    case D3DBLEND_ONE:
-        return GL_ONE;
-    case D3DBLEND_SRCCOLOR:
-        return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR:
-        return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA:
-        return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA:
-        return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA:
-        return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA:
-        return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR:
-        return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR:
-        return GL_ONE_MINUS_DST_COLOR;
-    case D3DBLEND_SRCALPHASAT:
-        return GL_SRC_ALPHA_SATURATE;
-    case D3DBLEND_BLENDFACTOR:
-        return GL_CONSTANT_COLOR;
-    case D3DBLEND_INVBLENDFACTOR:
-        return GL_ONE_MINUS_CONSTANT_COLOR;
-    default:
-        return GL_ONE;
-    }
-}
-
-GLenum BlendEquation(DWORD op) {
-    switch (op) {
-    case D3DBLENDOP_SUBTRACT:
-        return GL_FUNC_SUBTRACT;
-    case D3DBLENDOP_REVSUBTRACT:
-        return GL_FUNC_REVERSE_SUBTRACT;
-    case D3DBLENDOP_MIN:
-        return GL_MIN;
-    case D3DBLENDOP_MAX:
-        return GL_MAX;
-    default:
-        return GL_FUNC_ADD;
-    }
-}
-
-// Source and destination factors, with the two "both" forms that set the destination too.
-void BlendFactors(DWORD src, DWORD dst, GLenum* glSrc, GLenum* glDst) {
-    if (src == D3DBLEND_BOTHSRCALPHA) {
-        *glSrc = GL_SRC_ALPHA;
-        *glDst = GL_ONE_MINUS_SRC_ALPHA;
-    } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
-        *glSrc = GL_ONE_MINUS_SRC_ALPHA;
-        *glDst = GL_SRC_ALPHA;
-    } else {
-        *glSrc = BlendFactor(src);
-        *glDst = BlendFactor(dst);
-    }
-}
-
-GLenum StencilOperation(DWORD op) {
-    static const GLenum kOperations[] = {GL_KEEP, GL_KEEP,   GL_ZERO,      GL_REPLACE,  GL_INCR,
-                                         GL_DECR, GL_INVERT, GL_INCR_WRAP, GL_DECR_WRAP};
-    return op < 9 ? kOperations[op] : GL_KEEP;
-}
-
-GLint AddressMode(DWORD mode) {
-    switch (mode) {
-    case D3DTADDRESS_MIRROR:
-        return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP:
-        return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER:
-        return GL_CLAMP_TO_BORDER;
-    case D3DTADDRESS_MIRRORONCE:
-        return GL_MIRROR_CLAMP_TO_EDGE;
-    default:
-        return GL_REPEAT;
-    }
-}
 
 void ColorToFloats(D3DCOLOR color, float out[4]) {
     out[0] = float((color >> 16) & 0xFF) / 255.0f;
@@ -390,7 +271,7 @@ void Device::ApplyRasterState() {
 
     if (rs[D3DRS_ZENABLE] != D3DZB_FALSE && depth) {
         glEnable(GL_DEPTH_TEST);
-        glDepthFunc(CompareFunction(rs[D3DRS_ZFUNC]));
+        glDepthFunc(GlCompareFunction(rs[D3DRS_ZFUNC], D3DCMP_LESSEQUAL));
     } else {
         glDisable(GL_DEPTH_TEST);
     }
@@ -398,17 +279,16 @@ void Device::ApplyRasterState() {
 
     if (rs[D3DRS_ALPHABLENDENABLE]) {
         glEnable(GL_BLEND);
-        GLenum src, dst;
-        BlendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &src, &dst);
+        const GlBlendPair colour = GlBlendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND]);
         if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
-            GLenum srcAlpha, dstAlpha;
-            BlendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], &srcAlpha, &dstAlpha);
-            glBlendFuncSeparate(src, dst, srcAlpha, dstAlpha);
-            glBlendEquationSeparate(BlendEquation(rs[D3DRS_BLENDOP]),
-                                    BlendEquation(rs[D3DRS_BLENDOPALPHA]));
+            const GlBlendPair alpha =
+                GlBlendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA]);
+            glBlendFuncSeparate(colour.source, colour.destination, alpha.source, alpha.destination);
+            glBlendEquationSeparate(GlBlendEquation(rs[D3DRS_BLENDOP]),
+                                    GlBlendEquation(rs[D3DRS_BLENDOPALPHA]));
         } else {
-            glBlendFunc(src, dst);
-            glBlendEquation(BlendEquation(rs[D3DRS_BLENDOP]));
+            glBlendFunc(colour.source, colour.destination);
+            glBlendEquation(GlBlendEquation(rs[D3DRS_BLENDOP]));
         }
         float factor[4];
         ColorToFloats(rs[D3DRS_BLENDFACTOR], factor);
@@ -417,25 +297,14 @@ void Device::ApplyRasterState() {
         glDisable(GL_BLEND);
     }
 
-    // Front faces are clockwise on screen (glFrontFace(GL_CW)).
-    switch (rs[D3DRS_CULLMODE]) {
-    case D3DCULL_CW:
+    const GlCulling culling = GlCullMode(rs[D3DRS_CULLMODE]);
+    if (culling.enabled) {
         glEnable(GL_CULL_FACE);
-        glCullFace(GL_FRONT);
-        break;
-    case D3DCULL_CCW:
-        glEnable(GL_CULL_FACE);
-        glCullFace(GL_BACK);
-        break;
-    default:
+        glCullFace(culling.face);
+    } else {
         glDisable(GL_CULL_FACE);
-        break;
     }
-
-    const DWORD fill = rs[D3DRS_FILLMODE];
-    glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT       ? GL_POINT
-                                     : fill == D3DFILL_WIREFRAME ? GL_LINE
-                                                                 : GL_FILL);
+    glPolygonMode(GL_FRONT_AND_BACK, GlPolygonMode(rs[D3DRS_FILLMODE]));
 
     // A target without alpha keeps the alpha of 1 it was cleared to, so DESTALPHA reads 1.
     const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
@@ -447,11 +316,11 @@ void Device::ApplyRasterState() {
 
     if (rs[D3DRS_STENCILENABLE] && depth && depth->hasStencil) {
         glEnable(GL_STENCIL_TEST);
-        glStencilFunc(CompareFunction(rs[D3DRS_STENCILFUNC]), GLint(rs[D3DRS_STENCILREF]),
-                      rs[D3DRS_STENCILMASK]);
-        glStencilOp(StencilOperation(rs[D3DRS_STENCILFAIL]),
-                    StencilOperation(rs[D3DRS_STENCILZFAIL]),
-                    StencilOperation(rs[D3DRS_STENCILPASS]));
+        glStencilFunc(GlCompareFunction(rs[D3DRS_STENCILFUNC], D3DCMP_ALWAYS),
+                      GLint(rs[D3DRS_STENCILREF]), rs[D3DRS_STENCILMASK]);
+        glStencilOp(GlStencilOperation(rs[D3DRS_STENCILFAIL]),
+                    GlStencilOperation(rs[D3DRS_STENCILZFAIL]),
+                    GlStencilOperation(rs[D3DRS_STENCILPASS]));
         glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
     } else {
         glDisable(GL_STENCIL_TEST);
@@ -485,30 +354,15 @@ void Device::ApplySampler(DWORD stage) {
     samplerDirty_[stage] = false;
     const DWORD* s = state_.samplerStates[stage];
     const GLuint sampler = samplers_[stage];
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, AddressMode(s[D3DSAMP_ADDRESSU]));
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, AddressMode(s[D3DSAMP_ADDRESSV]));
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, AddressMode(s[D3DSAMP_ADDRESSW]));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GlAddressMode(s[D3DSAMP_ADDRESSU]));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GlAddressMode(s[D3DSAMP_ADDRESSV]));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GlAddressMode(s[D3DSAMP_ADDRESSW]));
     float border[4];
     ColorToFloats(s[D3DSAMP_BORDERCOLOR], border);
     glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
-    const bool linearMag = s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
-    const bool linearMin = s[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
-    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, linearMag ? GL_LINEAR : GL_NEAREST);
-    // MIPFILTER NONE reads only the top level.
-    GLint minFilter;
-    switch (s[D3DSAMP_MIPFILTER]) {
-    case D3DTEXF_POINT:
-        minFilter = linearMin ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-        break;
-    case D3DTEXF_LINEAR:
-    case D3DTEXF_ANISOTROPIC:
-        minFilter = linearMin ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-        break;
-    default:
-        minFilter = linearMin ? GL_LINEAR : GL_NEAREST;
-        break;
-    }
-    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, minFilter);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GlMagFilter(s[D3DSAMP_MAGFILTER]));
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER,
+                        GlMinFilter(s[D3DSAMP_MINFILTER], s[D3DSAMP_MIPFILTER]));
     glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, BitsFloat(s[D3DSAMP_MIPMAPLODBIAS]));
     glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, float(s[D3DSAMP_MAXMIPLEVEL]));
     if (limits_.anisotropy) {
@@ -569,8 +423,8 @@ HRESULT Device::SetUpDraw(const VertexLayout& layout, GLuint vertexBuffer, size_
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE primitiveType, UINT startVertex,
                               UINT primitiveCount) {
-    Primitives prims;
-    if (!PrimitivesOf(primitiveType, primitiveCount, &prims)) return D3DERR_INVALIDCALL;
+    GlPrimitives prims;
+    if (!GlPrimitivesOf(primitiveType, primitiveCount, &prims)) return D3DERR_INVALIDCALL;
     const VertexLayout layout = LayoutOf(state_.fvf);
     const StreamBinding& stream = streams_[0];
     if (!layout.valid || !stream.buffer || stream.stride == 0) return D3DERR_INVALIDCALL;
@@ -593,8 +447,8 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, INT baseVer
                                      UINT primitiveCount) {
     (void)minVertexIndex; // hints only: the indices themselves are checked below
     (void)numVertices;
-    Primitives prims;
-    if (!PrimitivesOf(primitiveType, primitiveCount, &prims)) return D3DERR_INVALIDCALL;
+    GlPrimitives prims;
+    if (!GlPrimitivesOf(primitiveType, primitiveCount, &prims)) return D3DERR_INVALIDCALL;
     const VertexLayout layout = LayoutOf(state_.fvf);
     const StreamBinding& stream = streams_[0];
     if (!layout.valid || !stream.buffer || stream.stride == 0 || !indices_)
@@ -626,8 +480,8 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, INT baseVer
 
 HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount,
                                 const void* vertexStreamZeroData, UINT vertexStreamZeroStride) {
-    Primitives prims;
-    if (!PrimitivesOf(primitiveType, primitiveCount, &prims) || !vertexStreamZeroData ||
+    GlPrimitives prims;
+    if (!GlPrimitivesOf(primitiveType, primitiveCount, &prims) || !vertexStreamZeroData ||
         vertexStreamZeroStride == 0)
         return D3DERR_INVALIDCALL;
     const VertexLayout layout = LayoutOf(state_.fvf);
@@ -649,8 +503,8 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minV
                                        UINT numVertices, UINT primitiveCount, const void* indexData,
                                        D3DFORMAT indexDataFormat, const void* vertexStreamZeroData,
                                        UINT vertexStreamZeroStride) {
-    Primitives prims;
-    if (!PrimitivesOf(primitiveType, primitiveCount, &prims) || !indexData ||
+    GlPrimitives prims;
+    if (!GlPrimitivesOf(primitiveType, primitiveCount, &prims) || !indexData ||
         !vertexStreamZeroData || vertexStreamZeroStride == 0 || numVertices == 0 ||
         (indexDataFormat != D3DFMT_INDEX16 && indexDataFormat != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
