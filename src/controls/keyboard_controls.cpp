@@ -28,6 +28,12 @@ constexpr float kModelSpeed = 0.07f;
 constexpr float kModelLift = 0.03f;
 constexpr float kSlowTurn = 0.008f;
 constexpr float kFastTurn = 0.0081f;
+// Heading zones by the mouse's client x: right of the first bound (or left of the second) turns
+// slowly, beyond the outer bounds the fast step adds to the slow one.
+constexpr int kSlowTurnRightAbove = 580;
+constexpr int kSlowTurnLeftBelow = 220;
+constexpr int kFastTurnRightAbove = 700;
+constexpr int kFastTurnLeftBelow = 100;
 constexpr float kAmbientStep = 0.01f;
 constexpr float kViewOffsetStep = 0.05f;
 const float kYawStep = float(1) / float(30);
@@ -114,13 +120,13 @@ void UpdateControls() {
 
     // Heading zones by the last mouse x; beyond the outer bounds both steps apply.
     const int mouseX = s.lastMouseX;
-    if (mouseX > 580)
+    if (mouseX > kSlowTurnRightAbove)
         s.heading = s.heading + kSlowTurn;
-    else if (mouseX < 220)
+    else if (mouseX < kSlowTurnLeftBelow)
         s.heading = s.heading - kSlowTurn;
-    if (mouseX > 700)
+    if (mouseX > kFastTurnRightAbove)
         s.heading = s.heading + kFastTurn;
-    else if (mouseX < 100)
+    else if (mouseX < kFastTurnLeftBelow)
         s.heading = s.heading - kFastTurn;
 
     StepAmbient(s.ambientRed, s.ambientRedPercent, '8', 'I');

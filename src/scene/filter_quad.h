@@ -25,7 +25,8 @@ struct FilterQuad {
     QuadVertex vertices[4]; // triangle-strip order: top left, top right, bottom left, bottom right
 };
 
-constexpr DWORD kQuadVertexFormat = 0x144;
+constexpr DWORD kQuadVertexFormat = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+static_assert(kQuadVertexFormat == 0x144, "the layout QuadVertex spells out");
 
 void CreateFilterQuad(FilterQuad* quad);
 int32_t LoadFilterTexture(FilterQuad* quad, const char* fileName, uint32_t colourKey);

@@ -706,16 +706,16 @@ TEST_F(MeshTest, DrawSubsetMakesDeviceBuffersOnceAndDrawsOneAttributeRun) {
     calls().clear();
     ASSERT_EQ(l.mesh->DrawSubset(1), D3D_OK);
     const std::vector<std::string> first = {
-        "CreateVertexBuffer(48, 8, 0x2, 0, null) = vb1",
+        "CreateVertexBuffer(48, 8, D3DFVF_XYZ, 0, null) = vb1",
         "Lock(vb1, 0, 0, 0x0)",
         "Unlock(vb1)",
         "CreateIndexBuffer(18, 8, 101, 0) = ib1",
         "Lock(ib1, 0, 0, 0x0)",
         "Unlock(ib1)",
-        "SetFVF(0x2)",
+        "SetFVF(D3DFVF_XYZ)",
         "SetStreamSource(0, vb1, 0, 12)",
         "SetIndices(ib1)",
-        "DrawIndexedPrimitive(4, 0, 0, 4, 3, 2)",
+        "DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 2)",
     };
     EXPECT_EQ(calls(), first);
     EXPECT_EQ(xoftest::VertexBufferBytes(recorder_, "vb1"), l.vertices());
@@ -723,10 +723,11 @@ TEST_F(MeshTest, DrawSubsetMakesDeviceBuffersOnceAndDrawsOneAttributeRun) {
     calls().clear();
     ASSERT_EQ(l.mesh->DrawSubset(0), D3D_OK);
     ASSERT_EQ(l.mesh->DrawSubset(7), D3D_OK); // no faces: nothing drawn
-    EXPECT_EQ(calls(), (std::vector<std::string>{
-                           "SetFVF(0x2)", "SetStreamSource(0, vb1, 0, 12)", "SetIndices(ib1)",
-                           "DrawIndexedPrimitive(4, 0, 0, 4, 0, 1)", "SetFVF(0x2)",
-                           "SetStreamSource(0, vb1, 0, 12)", "SetIndices(ib1)"}));
+    EXPECT_EQ(calls(),
+              (std::vector<std::string>{
+                  "SetFVF(D3DFVF_XYZ)", "SetStreamSource(0, vb1, 0, 12)", "SetIndices(ib1)",
+                  "DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 1)", "SetFVF(D3DFVF_XYZ)",
+                  "SetStreamSource(0, vb1, 0, 12)", "SetIndices(ib1)"}));
 
     // Writing through a lock refreshes the device copy at the next draw, once.
     void* p = nullptr;
@@ -747,7 +748,7 @@ TEST_F(MeshTest, DrawSubsetMakesDeviceBuffersOnceAndDrawsOneAttributeRun) {
     l.mesh->UnlockAttributeBuffer();
     calls().clear();
     l.mesh->DrawSubset(1);
-    EXPECT_EQ(calls().back(), "DrawIndexedPrimitive(4, 0, 0, 4, 0, 3)");
+    EXPECT_EQ(calls().back(), "DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 3)");
 }
 
 TEST_F(MeshTest, DrawSubsetReportsADeviceThatCannotMakeBuffers) {

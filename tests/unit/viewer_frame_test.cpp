@@ -80,30 +80,30 @@ TEST_F(Frame, FirstFrameMakesTheseCallsInThisOrder) {
         "(0.300000012 0.300000012 0.300000012 0.300000012) ambient (0.99000001 0.99000001 "
         "0.99000001 1) direction (0 -1 1))",
         "LightEnable(2, 1)",
-        "SetRenderState(29, 1)",
-        "SetRenderState(137, 1)",
-        "SetTransform(256, [1 0 0 0 0 1 0 0 0 0 1 0 0 4 -2 1])",
+        "SetRenderState(D3DRS_SPECULARENABLE, TRUE)",
+        "SetRenderState(D3DRS_LIGHTING, TRUE)",
+        "SetTransform(D3DTS_WORLD, [1 0 0 0 0 1 0 0 0 0 1 0 0 4 -2 1])",
         "Lock(vb1, 0, 112, 0x0)",
         "Unlock(vb1)",
-        "SetTextureStageState(0, 4, 4)",
-        "SetTextureStageState(0, 2, 2)",
-        "SetTextureStageState(0, 3, 0)",
-        "SetRenderState(27, 1)",
-        "SetRenderState(19, 5)",
-        "SetRenderState(20, 6)",
+        "SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE)",
+        "SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE)",
+        "SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE)",
+        "SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE)",
+        "SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA)",
+        "SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA)",
         "SetTexture(0, null)",
         "SetStreamSource(0, vb1, 0, 28)",
-        "SetFVF(0x144)",
-        "DrawPrimitive(5, 0, 2)",
-        "SetRenderState(27, 0)",
+        "SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1)",
+        "DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2)",
+        "SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE)",
     };
     const std::vector<std::string>& calls = Calls(device);
     ASSERT_GE(calls.size(), expected.size() + 7);
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(calls[i], expected[i]) << "call " << i;
     const size_t view = expected.size();
-    EXPECT_EQ(calls[view].rfind("SetTransform(2, ", 0), 0u);
-    EXPECT_EQ(calls[view + 1].rfind("SetTransform(3, ", 0), 0u);
+    EXPECT_EQ(calls[view].rfind("SetTransform(D3DTS_VIEW, ", 0), 0u);
+    EXPECT_EQ(calls[view + 1].rfind("SetTransform(D3DTS_PROJECTION, ", 0), 0u);
     EXPECT_EQ(calls[view + 2], "DrawTextA(null, text0, -1, {50, 517, 0, 0}, 0x140, 0xffc8c8c8)");
     EXPECT_EQ(calls[view + 3], "DrawTextA(null, text1, -1, {20, 6, 0, 0}, 0x140, 0xffc8c8c8)");
     EXPECT_EQ(calls[view + 4], "DrawTextA(null, text2, -1, {20, 24, 0, 0}, 0x140, 0xffc8c8c8)");
@@ -118,7 +118,7 @@ TEST_F(Frame, FirstFrameMakesTheseCallsInThisOrder) {
     const std::vector<std::string> names = CallNames();
     const auto world = std::find(names.begin(), names.end(), "SetTransform");
     ASSERT_NE(world, names.end());
-    EXPECT_EQ(Calls(device)[world - names.begin()].rfind("SetTransform(256, ", 0), 0u);
+    EXPECT_EQ(Calls(device)[world - names.begin()].rfind("SetTransform(D3DTS_WORLD, ", 0), 0u);
     EXPECT_EQ(Calls(device).size(), view + 7);
 }
 
@@ -264,7 +264,7 @@ TEST_F(Frame, QuadWithoutAVertexBufferIsNeverLockedOrDrawn) {
 TEST_F(Frame, EmptyModelSetsTheWorldAndDrawsNothing) {
     DrawMeshModel(viewer.model, viewer.modelPosition, viewer.modelRotation);
     ASSERT_EQ(Calls(device).size(), 1u);
-    EXPECT_EQ(Calls(device)[0].rfind("SetTransform(256, ", 0), 0u);
+    EXPECT_EQ(Calls(device)[0].rfind("SetTransform(D3DTS_WORLD, ", 0), 0u);
 }
 
 TEST_F(Frame, ModelTurnsAboutZThenXThenYThenMoves) {

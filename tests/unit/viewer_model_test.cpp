@@ -108,9 +108,10 @@ TEST_F(Model, EachMaterialHasItsOwnTextureAndAmbientFromDiffuse) {
             perSubset.push_back(call.substr(0, call.find(',')));
     const std::string first = xoftest::NameOf(device, model.textures[0]);
     const std::string last = xoftest::NameOf(device, model.textures[2]);
-    EXPECT_EQ(perSubset, (std::vector<std::string>{"SetTexture(0", "DrawIndexedPrimitive(4",
-                                                   "SetTexture(0", "DrawIndexedPrimitive(4",
-                                                   "SetTexture(0", "DrawIndexedPrimitive(4"}));
+    EXPECT_EQ(perSubset, (std::vector<std::string>{
+                             "SetTexture(0", "DrawIndexedPrimitive(D3DPT_TRIANGLELIST",
+                             "SetTexture(0", "DrawIndexedPrimitive(D3DPT_TRIANGLELIST",
+                             "SetTexture(0", "DrawIndexedPrimitive(D3DPT_TRIANGLELIST"}));
     std::vector<std::string> textures;
     for (const std::string& call : Calls(device))
         if (call.rfind("SetTexture", 0) == 0) textures.push_back(call);

@@ -162,7 +162,7 @@ void Device::UpdateDerived() {
     derivedDirty_ = false;
     DerivedUniforms& d = derived_;
     const D3DMATRIX& view = state_.transforms[D3DTS_VIEW];
-    const D3DMATRIX worldView = Multiply(state_.transforms[256], view);
+    const D3DMATRIX worldView = Multiply(state_.transforms[D3DTS_WORLD], view);
     memcpy(d.worldView, &worldView, sizeof d.worldView);
     memcpy(d.projection, &state_.transforms[D3DTS_PROJECTION], sizeof d.projection);
     NormalMatrix(worldView, d.normalMatrix);

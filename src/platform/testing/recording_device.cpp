@@ -1,6 +1,8 @@
 // A Direct3D 9 device and a D3DX font that record their calls instead of drawing.
 #include "recording_device.h"
 
+#include "d3d9_names.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -174,7 +176,7 @@ struct RecordingDevice final : IDirect3DDevice9 {
     }
     HRESULT STDMETHODCALLTYPE SetTransform(D3DTRANSFORMSTATETYPE state,
                                            const D3DMATRIX* matrix) override {
-        Log(Format("SetTransform(%d, ", int(state)) + MatrixText(matrix) + ")");
+        Log("SetTransform(" + TransformName(state) + ", " + MatrixText(matrix) + ")");
         if (!matrix || unsigned(state) >= 512) return D3DERR_INVALIDCALL;
         transforms[state] = *matrix;
         return D3D_OK;
@@ -235,7 +237,7 @@ struct RecordingDevice final : IDirect3DDevice9 {
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override {
-        Log(Format("SetRenderState(%d, %u)", int(state), value));
+        Log("SetRenderState(" + RenderStateText(state, value) + ")");
         if (unsigned(state) >= 256) return D3DERR_INVALIDCALL;
         renderStates[state] = value;
         return D3D_OK;
@@ -267,7 +269,7 @@ struct RecordingDevice final : IDirect3DDevice9 {
     }
     HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
                                                    DWORD value) override {
-        Log(Format("SetTextureStageState(%u, %d, %u)", stage, int(type), value));
+        Log(Format("SetTextureStageState(%u, ", stage) + StageStateText(type, value) + ")");
         if (stage >= 8 || unsigned(type) >= 33) return D3DERR_INVALIDCALL;
         stageStates[stage][type] = value;
         return D3D_OK;
@@ -280,37 +282,37 @@ struct RecordingDevice final : IDirect3DDevice9 {
     }
     HRESULT STDMETHODCALLTYPE SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type,
                                               DWORD value) override {
-        Log(Format("SetSamplerState(%u, %d, %u)", sampler, int(type), value));
+        Log(Format("SetSamplerState(%u, ", sampler) + SamplerStateText(type, value) + ")");
         if (sampler >= 8 || unsigned(type) >= 14) return D3DERR_INVALIDCALL;
         samplerStates[sampler][type] = value;
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE type, UINT start,
                                             UINT count) override {
-        Log(Format("DrawPrimitive(%d, %u, %u)", int(type), start, count));
+        Log("DrawPrimitive(" + PrimitiveName(type) + Format(", %u, %u)", start, count));
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base, UINT minIndex,
                                                    UINT vertices, UINT start, UINT count) override {
-        Log(Format("DrawIndexedPrimitive(%d, %d, %u, %u, %u, %u)", int(type), base, minIndex,
-                   vertices, start, count));
+        Log("DrawIndexedPrimitive(" + PrimitiveName(type) +
+            Format(", %d, %u, %u, %u, %u)", base, minIndex, vertices, start, count));
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, const void*,
                                               UINT stride) override {
-        Log(Format("DrawPrimitiveUP(%d, %u, %u)", int(type), count, stride));
+        Log("DrawPrimitiveUP(" + PrimitiveName(type) + Format(", %u, %u)", count, stride));
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
                                                      UINT vertices, UINT count, const void*,
                                                      D3DFORMAT format, const void*,
                                                      UINT stride) override {
-        Log(Format("DrawIndexedPrimitiveUP(%d, %u, %u, %u, %d, %u)", int(type), minIndex, vertices,
-                   count, int(format), stride));
+        Log("DrawIndexedPrimitiveUP(" + PrimitiveName(type) +
+            Format(", %u, %u, %u, %d, %u)", minIndex, vertices, count, int(format), stride));
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE SetFVF(DWORD value) override {
-        Log(Format("SetFVF(0x%x)", value));
+        Log("SetFVF(" + FvfText(value) + ")");
         fvf = value;
         return D3D_OK;
     }
@@ -553,8 +555,8 @@ HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWO
 
 HRESULT RecordingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD bufferFvf, D3DPOOL pool,
                                             IDirect3DVertexBuffer9** buffer, HANDLE* shared) {
-    std::string line = Format("CreateVertexBuffer(%u, %u, 0x%x, %d, %s)", length, usage, bufferFvf,
-                              int(pool), shared ? "shared" : "null");
+    std::string line = Format("CreateVertexBuffer(%u, %u, ", length, usage) + FvfText(bufferFvf) +
+                       Format(", %d, %s)", int(pool), shared ? "shared" : "null");
     if (!buffer || length == 0) {
         Log(line + " invalid");
         return D3DERR_INVALIDCALL;

@@ -1,0 +1,391 @@
+// Tables of the SDK's names for Direct3D 9 states and values, for the recording device's trace.
+#include "d3d9_names.h"
+
+#include <cstdio>
+
+namespace xoftest {
+namespace {
+
+struct Named {
+    DWORD value;
+    const char* name;
+};
+
+#define NAMED(x)                                                                                   \
+    { DWORD(x), #x }
+
+const Named kRenderStates[] = {
+    NAMED(D3DRS_ZENABLE),
+    NAMED(D3DRS_FILLMODE),
+    NAMED(D3DRS_SHADEMODE),
+    NAMED(D3DRS_ZWRITEENABLE),
+    NAMED(D3DRS_ALPHATESTENABLE),
+    NAMED(D3DRS_LASTPIXEL),
+    NAMED(D3DRS_SRCBLEND),
+    NAMED(D3DRS_DESTBLEND),
+    NAMED(D3DRS_CULLMODE),
+    NAMED(D3DRS_ZFUNC),
+    NAMED(D3DRS_ALPHAREF),
+    NAMED(D3DRS_ALPHAFUNC),
+    NAMED(D3DRS_DITHERENABLE),
+    NAMED(D3DRS_ALPHABLENDENABLE),
+    NAMED(D3DRS_FOGENABLE),
+    NAMED(D3DRS_SPECULARENABLE),
+    NAMED(D3DRS_FOGCOLOR),
+    NAMED(D3DRS_FOGTABLEMODE),
+    NAMED(D3DRS_FOGSTART),
+    NAMED(D3DRS_FOGEND),
+    NAMED(D3DRS_FOGDENSITY),
+    NAMED(D3DRS_RANGEFOGENABLE),
+    NAMED(D3DRS_STENCILENABLE),
+    NAMED(D3DRS_STENCILFAIL),
+    NAMED(D3DRS_STENCILZFAIL),
+    NAMED(D3DRS_STENCILPASS),
+    NAMED(D3DRS_STENCILFUNC),
+    NAMED(D3DRS_STENCILREF),
+    NAMED(D3DRS_STENCILMASK),
+    NAMED(D3DRS_STENCILWRITEMASK),
+    NAMED(D3DRS_TEXTUREFACTOR),
+    NAMED(D3DRS_WRAP0),
+    NAMED(D3DRS_CLIPPING),
+    NAMED(D3DRS_LIGHTING),
+    NAMED(D3DRS_AMBIENT),
+    NAMED(D3DRS_FOGVERTEXMODE),
+    NAMED(D3DRS_COLORVERTEX),
+    NAMED(D3DRS_LOCALVIEWER),
+    NAMED(D3DRS_NORMALIZENORMALS),
+    NAMED(D3DRS_DIFFUSEMATERIALSOURCE),
+    NAMED(D3DRS_SPECULARMATERIALSOURCE),
+    NAMED(D3DRS_AMBIENTMATERIALSOURCE),
+    NAMED(D3DRS_EMISSIVEMATERIALSOURCE),
+    NAMED(D3DRS_VERTEXBLEND),
+    NAMED(D3DRS_CLIPPLANEENABLE),
+    NAMED(D3DRS_POINTSIZE),
+    NAMED(D3DRS_POINTSIZE_MIN),
+    NAMED(D3DRS_POINTSPRITEENABLE),
+    NAMED(D3DRS_POINTSCALEENABLE),
+    NAMED(D3DRS_POINTSCALE_A),
+    NAMED(D3DRS_POINTSCALE_B),
+    NAMED(D3DRS_POINTSCALE_C),
+    NAMED(D3DRS_MULTISAMPLEANTIALIAS),
+    NAMED(D3DRS_MULTISAMPLEMASK),
+    NAMED(D3DRS_PATCHEDGESTYLE),
+    NAMED(D3DRS_DEBUGMONITORTOKEN),
+    NAMED(D3DRS_POINTSIZE_MAX),
+    NAMED(D3DRS_INDEXEDVERTEXBLENDENABLE),
+    NAMED(D3DRS_COLORWRITEENABLE),
+    NAMED(D3DRS_TWEENFACTOR),
+    NAMED(D3DRS_BLENDOP),
+    NAMED(D3DRS_POSITIONDEGREE),
+    NAMED(D3DRS_NORMALDEGREE),
+    NAMED(D3DRS_SCISSORTESTENABLE),
+    NAMED(D3DRS_SLOPESCALEDEPTHBIAS),
+    NAMED(D3DRS_ANTIALIASEDLINEENABLE),
+    NAMED(D3DRS_MINTESSELLATIONLEVEL),
+    NAMED(D3DRS_MAXTESSELLATIONLEVEL),
+    NAMED(D3DRS_ADAPTIVETESS_X),
+    NAMED(D3DRS_ADAPTIVETESS_Y),
+    NAMED(D3DRS_ADAPTIVETESS_Z),
+    NAMED(D3DRS_ADAPTIVETESS_W),
+    NAMED(D3DRS_ENABLEADAPTIVETESSELLATION),
+    NAMED(D3DRS_TWOSIDEDSTENCILMODE),
+    NAMED(D3DRS_CCW_STENCILFAIL),
+    NAMED(D3DRS_CCW_STENCILZFAIL),
+    NAMED(D3DRS_CCW_STENCILPASS),
+    NAMED(D3DRS_CCW_STENCILFUNC),
+    NAMED(D3DRS_COLORWRITEENABLE1),
+    NAMED(D3DRS_COLORWRITEENABLE2),
+    NAMED(D3DRS_COLORWRITEENABLE3),
+    NAMED(D3DRS_BLENDFACTOR),
+    NAMED(D3DRS_SRGBWRITEENABLE),
+    NAMED(D3DRS_DEPTHBIAS),
+    NAMED(D3DRS_WRAP1),
+    NAMED(D3DRS_SEPARATEALPHABLENDENABLE),
+    NAMED(D3DRS_SRCBLENDALPHA),
+    NAMED(D3DRS_DESTBLENDALPHA),
+    NAMED(D3DRS_BLENDOPALPHA),
+};
+
+const Named kBooleans[] = {NAMED(FALSE), NAMED(TRUE)};
+
+const Named kBlends[] = {
+    NAMED(D3DBLEND_ZERO),
+    NAMED(D3DBLEND_ONE),
+    NAMED(D3DBLEND_SRCCOLOR),
+    NAMED(D3DBLEND_INVSRCCOLOR),
+    NAMED(D3DBLEND_SRCALPHA),
+    NAMED(D3DBLEND_INVSRCALPHA),
+    NAMED(D3DBLEND_DESTALPHA),
+    NAMED(D3DBLEND_INVDESTALPHA),
+    NAMED(D3DBLEND_DESTCOLOR),
+    NAMED(D3DBLEND_INVDESTCOLOR),
+    NAMED(D3DBLEND_SRCALPHASAT),
+    NAMED(D3DBLEND_BOTHSRCALPHA),
+    NAMED(D3DBLEND_BOTHINVSRCALPHA),
+    NAMED(D3DBLEND_BLENDFACTOR),
+    NAMED(D3DBLEND_INVBLENDFACTOR),
+};
+
+const Named kBlendOps[] = {NAMED(D3DBLENDOP_ADD), NAMED(D3DBLENDOP_SUBTRACT),
+                           NAMED(D3DBLENDOP_REVSUBTRACT), NAMED(D3DBLENDOP_MIN),
+                           NAMED(D3DBLENDOP_MAX)};
+
+const Named kCompares[] = {NAMED(D3DCMP_NEVER),        NAMED(D3DCMP_LESS),
+                           NAMED(D3DCMP_EQUAL),        NAMED(D3DCMP_LESSEQUAL),
+                           NAMED(D3DCMP_GREATER),      NAMED(D3DCMP_NOTEQUAL),
+                           NAMED(D3DCMP_GREATEREQUAL), NAMED(D3DCMP_ALWAYS)};
+
+const Named kStencilOps[] = {NAMED(D3DSTENCILOP_KEEP),    NAMED(D3DSTENCILOP_ZERO),
+                             NAMED(D3DSTENCILOP_REPLACE), NAMED(D3DSTENCILOP_INCRSAT),
+                             NAMED(D3DSTENCILOP_DECRSAT), NAMED(D3DSTENCILOP_INVERT),
+                             NAMED(D3DSTENCILOP_INCR),    NAMED(D3DSTENCILOP_DECR)};
+
+const Named kCullModes[] = {NAMED(D3DCULL_NONE), NAMED(D3DCULL_CW), NAMED(D3DCULL_CCW)};
+const Named kFillModes[] = {NAMED(D3DFILL_POINT), NAMED(D3DFILL_WIREFRAME), NAMED(D3DFILL_SOLID)};
+const Named kZBuffers[] = {NAMED(D3DZB_FALSE), NAMED(D3DZB_TRUE), NAMED(D3DZB_USEW)};
+
+const Named kStageStates[] = {
+    NAMED(D3DTSS_COLOROP),        NAMED(D3DTSS_COLORARG1),
+    NAMED(D3DTSS_COLORARG2),      NAMED(D3DTSS_ALPHAOP),
+    NAMED(D3DTSS_ALPHAARG1),      NAMED(D3DTSS_ALPHAARG2),
+    NAMED(D3DTSS_BUMPENVMAT00),   NAMED(D3DTSS_BUMPENVMAT01),
+    NAMED(D3DTSS_BUMPENVMAT10),   NAMED(D3DTSS_BUMPENVMAT11),
+    NAMED(D3DTSS_TEXCOORDINDEX),  NAMED(D3DTSS_BUMPENVLSCALE),
+    NAMED(D3DTSS_BUMPENVLOFFSET), NAMED(D3DTSS_TEXTURETRANSFORMFLAGS),
+    NAMED(D3DTSS_COLORARG0),      NAMED(D3DTSS_ALPHAARG0),
+    NAMED(D3DTSS_RESULTARG),      NAMED(D3DTSS_CONSTANT),
+};
+
+const Named kTextureOps[] = {
+    NAMED(D3DTOP_DISABLE),
+    NAMED(D3DTOP_SELECTARG1),
+    NAMED(D3DTOP_SELECTARG2),
+    NAMED(D3DTOP_MODULATE),
+    NAMED(D3DTOP_MODULATE2X),
+    NAMED(D3DTOP_MODULATE4X),
+    NAMED(D3DTOP_ADD),
+    NAMED(D3DTOP_ADDSIGNED),
+    NAMED(D3DTOP_ADDSIGNED2X),
+    NAMED(D3DTOP_SUBTRACT),
+    NAMED(D3DTOP_ADDSMOOTH),
+    NAMED(D3DTOP_BLENDDIFFUSEALPHA),
+    NAMED(D3DTOP_BLENDTEXTUREALPHA),
+    NAMED(D3DTOP_BLENDFACTORALPHA),
+    NAMED(D3DTOP_BLENDTEXTUREALPHAPM),
+    NAMED(D3DTOP_BLENDCURRENTALPHA),
+    NAMED(D3DTOP_PREMODULATE),
+    NAMED(D3DTOP_MODULATEALPHA_ADDCOLOR),
+    NAMED(D3DTOP_MODULATECOLOR_ADDALPHA),
+    NAMED(D3DTOP_MODULATEINVALPHA_ADDCOLOR),
+    NAMED(D3DTOP_MODULATEINVCOLOR_ADDALPHA),
+    NAMED(D3DTOP_BUMPENVMAP),
+    NAMED(D3DTOP_BUMPENVMAPLUMINANCE),
+    NAMED(D3DTOP_DOTPRODUCT3),
+    NAMED(D3DTOP_MULTIPLYADD),
+    NAMED(D3DTOP_LERP),
+};
+
+const Named kArgumentSources[] = {NAMED(D3DTA_DIFFUSE), NAMED(D3DTA_CURRENT),  NAMED(D3DTA_TEXTURE),
+                                  NAMED(D3DTA_TFACTOR), NAMED(D3DTA_SPECULAR), NAMED(D3DTA_TEMP),
+                                  NAMED(D3DTA_CONSTANT)};
+
+const Named kSamplerStates[] = {
+    NAMED(D3DSAMP_ADDRESSU),      NAMED(D3DSAMP_ADDRESSV),      NAMED(D3DSAMP_ADDRESSW),
+    NAMED(D3DSAMP_BORDERCOLOR),   NAMED(D3DSAMP_MAGFILTER),     NAMED(D3DSAMP_MINFILTER),
+    NAMED(D3DSAMP_MIPFILTER),     NAMED(D3DSAMP_MIPMAPLODBIAS), NAMED(D3DSAMP_MAXMIPLEVEL),
+    NAMED(D3DSAMP_MAXANISOTROPY), NAMED(D3DSAMP_SRGBTEXTURE),   NAMED(D3DSAMP_ELEMENTINDEX),
+    NAMED(D3DSAMP_DMAPOFFSET),
+};
+
+const Named kFilters[] = {NAMED(D3DTEXF_NONE),          NAMED(D3DTEXF_POINT),
+                          NAMED(D3DTEXF_LINEAR),        NAMED(D3DTEXF_ANISOTROPIC),
+                          NAMED(D3DTEXF_PYRAMIDALQUAD), NAMED(D3DTEXF_GAUSSIANQUAD)};
+
+const Named kAddresses[] = {NAMED(D3DTADDRESS_WRAP), NAMED(D3DTADDRESS_MIRROR),
+                            NAMED(D3DTADDRESS_CLAMP), NAMED(D3DTADDRESS_BORDER),
+                            NAMED(D3DTADDRESS_MIRRORONCE)};
+
+const Named kTransforms[] = {
+    NAMED(D3DTS_VIEW),     NAMED(D3DTS_PROJECTION), NAMED(D3DTS_TEXTURE0), NAMED(D3DTS_TEXTURE1),
+    NAMED(D3DTS_TEXTURE2), NAMED(D3DTS_TEXTURE3),   NAMED(D3DTS_TEXTURE4), NAMED(D3DTS_TEXTURE5),
+    NAMED(D3DTS_TEXTURE6), NAMED(D3DTS_TEXTURE7),   NAMED(D3DTS_WORLD),
+};
+
+const Named kPrimitives[] = {NAMED(D3DPT_POINTLIST),     NAMED(D3DPT_LINELIST),
+                             NAMED(D3DPT_LINESTRIP),     NAMED(D3DPT_TRIANGLELIST),
+                             NAMED(D3DPT_TRIANGLESTRIP), NAMED(D3DPT_TRIANGLEFAN)};
+
+// Vertex format flags outside the position and texture-count fields.
+const Named kFvfFlags[] = {NAMED(D3DFVF_NORMAL), NAMED(D3DFVF_PSIZE), NAMED(D3DFVF_DIFFUSE),
+                           NAMED(D3DFVF_SPECULAR)};
+const Named kFvfPositions[] = {NAMED(D3DFVF_XYZ),   NAMED(D3DFVF_XYZRHW), NAMED(D3DFVF_XYZB1),
+                               NAMED(D3DFVF_XYZB2), NAMED(D3DFVF_XYZB3),  NAMED(D3DFVF_XYZB4),
+                               NAMED(D3DFVF_XYZB5), NAMED(D3DFVF_XYZW)};
+
+#undef NAMED
+
+std::string Number(DWORD value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%u", unsigned(value));
+    return text;
+}
+
+template <size_t N> std::string NameIn(const Named (&table)[N], DWORD value) {
+    for (const Named& entry : table)
+        if (entry.value == value) return entry.name;
+    return Number(value);
+}
+
+std::string RenderStateValue(D3DRENDERSTATETYPE state, DWORD value) {
+    switch (state) {
+    case D3DRS_ZENABLE:
+        return NameIn(kZBuffers, value);
+    case D3DRS_FILLMODE:
+        return NameIn(kFillModes, value);
+    case D3DRS_SRCBLEND:
+    case D3DRS_DESTBLEND:
+    case D3DRS_SRCBLENDALPHA:
+    case D3DRS_DESTBLENDALPHA:
+        return NameIn(kBlends, value);
+    case D3DRS_BLENDOP:
+    case D3DRS_BLENDOPALPHA:
+        return NameIn(kBlendOps, value);
+    case D3DRS_CULLMODE:
+        return NameIn(kCullModes, value);
+    case D3DRS_ZFUNC:
+    case D3DRS_ALPHAFUNC:
+    case D3DRS_STENCILFUNC:
+    case D3DRS_CCW_STENCILFUNC:
+        return NameIn(kCompares, value);
+    case D3DRS_STENCILFAIL:
+    case D3DRS_STENCILZFAIL:
+    case D3DRS_STENCILPASS:
+    case D3DRS_CCW_STENCILFAIL:
+    case D3DRS_CCW_STENCILZFAIL:
+    case D3DRS_CCW_STENCILPASS:
+        return NameIn(kStencilOps, value);
+    case D3DRS_ZWRITEENABLE:
+    case D3DRS_ALPHATESTENABLE:
+    case D3DRS_LASTPIXEL:
+    case D3DRS_DITHERENABLE:
+    case D3DRS_ALPHABLENDENABLE:
+    case D3DRS_FOGENABLE:
+    case D3DRS_SPECULARENABLE:
+    case D3DRS_RANGEFOGENABLE:
+    case D3DRS_STENCILENABLE:
+    case D3DRS_CLIPPING:
+    case D3DRS_LIGHTING:
+    case D3DRS_COLORVERTEX:
+    case D3DRS_LOCALVIEWER:
+    case D3DRS_NORMALIZENORMALS:
+    case D3DRS_POINTSPRITEENABLE:
+    case D3DRS_POINTSCALEENABLE:
+    case D3DRS_MULTISAMPLEANTIALIAS:
+    case D3DRS_INDEXEDVERTEXBLENDENABLE:
+    case D3DRS_SCISSORTESTENABLE:
+    case D3DRS_ANTIALIASEDLINEENABLE:
+    case D3DRS_ENABLEADAPTIVETESSELLATION:
+    case D3DRS_TWOSIDEDSTENCILMODE:
+    case D3DRS_SRGBWRITEENABLE:
+    case D3DRS_SEPARATEALPHABLENDENABLE:
+        return NameIn(kBooleans, value);
+    default:
+        return Number(value);
+    }
+}
+
+// A texture argument: its source with the modifier flags it carries.
+std::string ArgumentText(DWORD value) {
+    std::string text = NameIn(kArgumentSources, value & D3DTA_SELECTMASK);
+    if (value & D3DTA_COMPLEMENT) text += " | D3DTA_COMPLEMENT";
+    if (value & D3DTA_ALPHAREPLICATE) text += " | D3DTA_ALPHAREPLICATE";
+    return text;
+}
+
+std::string StageStateValue(D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+    switch (type) {
+    case D3DTSS_COLOROP:
+    case D3DTSS_ALPHAOP:
+        return NameIn(kTextureOps, value);
+    case D3DTSS_COLORARG0:
+    case D3DTSS_COLORARG1:
+    case D3DTSS_COLORARG2:
+    case D3DTSS_ALPHAARG0:
+    case D3DTSS_ALPHAARG1:
+    case D3DTSS_ALPHAARG2:
+    case D3DTSS_RESULTARG:
+        return ArgumentText(value);
+    default:
+        return Number(value);
+    }
+}
+
+std::string SamplerStateValue(D3DSAMPLERSTATETYPE type, DWORD value) {
+    switch (type) {
+    case D3DSAMP_ADDRESSU:
+    case D3DSAMP_ADDRESSV:
+    case D3DSAMP_ADDRESSW:
+        return NameIn(kAddresses, value);
+    case D3DSAMP_MAGFILTER:
+    case D3DSAMP_MINFILTER:
+    case D3DSAMP_MIPFILTER:
+        return NameIn(kFilters, value);
+    default:
+        return Number(value);
+    }
+}
+
+} // namespace
+
+std::string RenderStateText(D3DRENDERSTATETYPE state, DWORD value) {
+    return NameIn(kRenderStates, state) + ", " + RenderStateValue(state, value);
+}
+
+std::string StageStateText(D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+    return NameIn(kStageStates, type) + ", " + StageStateValue(type, value);
+}
+
+std::string SamplerStateText(D3DSAMPLERSTATETYPE type, DWORD value) {
+    return NameIn(kSamplerStates, type) + ", " + SamplerStateValue(type, value);
+}
+
+std::string TransformName(D3DTRANSFORMSTATETYPE state) {
+    const DWORD index = DWORD(state);
+    if (index > DWORD(D3DTS_WORLD) && index < DWORD(D3DTS_WORLDMATRIX(256)))
+        return "D3DTS_WORLDMATRIX(" + Number(index - DWORD(D3DTS_WORLD)) + ")";
+    return NameIn(kTransforms, index);
+}
+
+std::string PrimitiveName(D3DPRIMITIVETYPE type) {
+    return NameIn(kPrimitives, type);
+}
+
+std::string FvfText(DWORD fvf) {
+    std::string text;
+    const auto add = [&text](const std::string& part) {
+        text += (text.empty() ? "" : " | ") + part;
+    };
+    DWORD rest = fvf;
+    if (const DWORD position = fvf & D3DFVF_POSITION_MASK) {
+        add(NameIn(kFvfPositions, position));
+        rest &= ~DWORD(D3DFVF_POSITION_MASK);
+    }
+    for (const Named& flag : kFvfFlags) {
+        if (rest & flag.value) {
+            add(flag.name);
+            rest &= ~flag.value;
+        }
+    }
+    if (const DWORD texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT) {
+        add("D3DFVF_TEX" + Number(texCount));
+        rest &= ~DWORD(D3DFVF_TEXCOUNT_MASK);
+    }
+    if (rest) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%x", unsigned(rest));
+        add(hex);
+    }
+    return text.empty() ? "0" : text;
+}
+
+} // namespace xoftest
