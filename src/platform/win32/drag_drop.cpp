@@ -2,13 +2,12 @@
 #include "drag_drop.h"
 
 #include "cp932.h"
+#include "handle_table.h"
 #include "window.h"
 
 #include <shellapi.h>
 
-#include <cstdint>
 #include <cstring>
-#include <map>
 
 namespace {
 
@@ -18,13 +17,11 @@ struct Drop {
     bool inClientArea;
 };
 
-// Handles are never reused, so a handle used after DragFinish is recognised, not dereferenced.
-std::map<uintptr_t, Drop> drops;
-uintptr_t nextDropHandle = 0x0D000010;
+// Drops posted and not yet finished; a handle used after DragFinish is recognised as stale.
+win32::HandleTable<Drop> drops{0x0D000010, 4};
 
 Drop* Find(HDROP drop) {
-    auto it = drops.find(reinterpret_cast<uintptr_t>(drop));
-    return it == drops.end() ? nullptr : &it->second;
+    return drops.Find(drop);
 }
 
 } // namespace
@@ -38,18 +35,16 @@ bool PostFileDrop(HWND window, const std::vector<std::string>& utf8Paths, POINT 
     ClientSize(window, &width, &height);
     bool inside =
         clientPoint.x >= 0 && clientPoint.y >= 0 && clientPoint.x < width && clientPoint.y < height;
-    uintptr_t handle = nextDropHandle;
-    nextDropHandle += 4;
-    drops[handle] = Drop{utf8Paths, clientPoint, inside};
-    if (!PostMessageA(window, WM_DROPFILES, WPARAM(handle), 0)) {
-        drops.erase(handle);
+    const HDROP handle = drops.Add<HDROP>(Drop{utf8Paths, clientPoint, inside});
+    if (!PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0)) {
+        drops.Remove(handle);
         return false;
     }
     return true;
 }
 
 size_t LiveDropCount() {
-    return drops.size();
+    return drops.Size();
 }
 
 } // namespace win32
@@ -78,7 +73,7 @@ BOOL WINAPI DragQueryPoint(HDROP drop, POINT* point) {
 }
 
 VOID WINAPI DragFinish(HDROP drop) {
-    drops.erase(reinterpret_cast<uintptr_t>(drop));
+    drops.Remove(drop);
 }
 
 VOID WINAPI DragAcceptFiles(HWND window, BOOL accept) {

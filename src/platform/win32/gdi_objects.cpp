@@ -1,8 +1,7 @@
 // CreateSolidBrush and DeleteObject over a table of live objects.
 #include "gdi_objects.h"
 
-#include <cstdint>
-#include <map>
+#include "handle_table.h"
 
 namespace {
 
@@ -10,31 +9,30 @@ struct Brush {
     COLORREF colour;
 };
 
-// Handles are never reused, so a deleted or made-up handle is recognised, not dereferenced.
-std::map<uintptr_t, Brush> brushes;
-uintptr_t nextBrushHandle = 0x1B000010;
+// The live GDI objects: brushes are the only kind made.
+struct GdiObjects {
+    win32::HandleTable<Brush> brushes{0x1B000010, 4};
+};
+GdiObjects gdi;
 
 } // namespace
 
 namespace win32 {
 
 bool BrushColour(HBRUSH brush, COLORREF* colour) {
-    auto it = brushes.find(reinterpret_cast<uintptr_t>(brush));
-    if (it == brushes.end()) return false;
-    if (colour) *colour = it->second.colour;
+    const Brush* b = gdi.brushes.Find(brush);
+    if (!b) return false;
+    if (colour) *colour = b->colour;
     return true;
 }
 
 } // namespace win32
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour) {
-    uintptr_t handle = nextBrushHandle;
-    nextBrushHandle += 4;
-    brushes[handle] = Brush{colour & 0x00FFFFFF};
-    return reinterpret_cast<HBRUSH>(handle);
+    return gdi.brushes.Add<HBRUSH>(Brush{colour & 0x00FFFFFF});
 }
 
 // FALSE for a handle that is not a live object, such as one already deleted.
 BOOL WINAPI DeleteObject(HGDIOBJ object) {
-    return brushes.erase(reinterpret_cast<uintptr_t>(object)) ? TRUE : FALSE;
+    return gdi.brushes.Remove(object) ? TRUE : FALSE;
 }

@@ -8,8 +8,12 @@ namespace {
 constexpr BYTE kDown = 0x80;
 constexpr BYTE kToggled = 0x01;
 
-BYTE threadKeys[256];   // as of the last key message retrieved
-BYTE physicalKeys[256]; // as the hardware has them now
+// The keyboard's two views, 256 virtual keys each with the down (0x80) and toggle (0x01) bits.
+struct KeyboardViews {
+    BYTE threadKeys[256];   // as of the last key message retrieved
+    BYTE physicalKeys[256]; // as the hardware has them now
+};
+KeyboardViews keyboard;
 
 void Set(BYTE* keys, UINT virtualKey, bool down) {
     BYTE& key = keys[virtualKey];
@@ -44,16 +48,16 @@ void SetKey(BYTE* keys, UINT virtualKey, bool down) {
 namespace win32 {
 
 void KeyboardSetPhysical(UINT virtualKey, bool down) {
-    SetKey(physicalKeys, virtualKey, down);
+    SetKey(keyboard.physicalKeys, virtualKey, down);
 }
 
 void KeyboardApplyMessage(UINT virtualKey, bool down) {
-    SetKey(threadKeys, virtualKey, down);
+    SetKey(keyboard.threadKeys, virtualKey, down);
 }
 
 void KeyboardReset() {
-    std::memset(threadKeys, 0, sizeof threadKeys);
-    std::memset(physicalKeys, 0, sizeof physicalKeys);
+    std::memset(keyboard.threadKeys, 0, sizeof keyboard.threadKeys);
+    std::memset(keyboard.physicalKeys, 0, sizeof keyboard.physicalKeys);
 }
 
 } // namespace win32
@@ -62,11 +66,11 @@ void KeyboardReset() {
 // 0xFF80, so tests of 0x8000, of 0x80 and of a negative value all see it.
 SHORT WINAPI GetKeyState(int virtualKey) {
     if (virtualKey < 0 || virtualKey > 0xFF) return 0;
-    return SHORT(int8_t(threadKeys[virtualKey] & (kDown | kToggled)));
+    return SHORT(int8_t(keyboard.threadKeys[virtualKey] & (kDown | kToggled)));
 }
 
 // Only bit 15: the "pressed since the last call" bit is unreliable on Windows and not kept.
 SHORT WINAPI GetAsyncKeyState(int virtualKey) {
     if (virtualKey < 0 || virtualKey > 0xFF) return 0;
-    return SHORT(uint16_t((physicalKeys[virtualKey] & kDown) << 8));
+    return SHORT(uint16_t((keyboard.physicalKeys[virtualKey] & kDown) << 8));
 }

@@ -4,16 +4,20 @@
 
 #include "keyboard_input.h"
 #include "sdl_events.h"
-#include "window.h"
 
 #include <deque>
 
 namespace {
 
-std::deque<MSG> posted;
-std::deque<MSG> input;
-bool quitPending = false;
-int quitExitCode = 0;
+// Posted messages, input messages from the window system, and the quit request, which is a flag
+// rather than a message (see PostQuitMessage).
+struct MessageQueue {
+    std::deque<MSG> posted;
+    std::deque<MSG> input;
+    bool quitPending = false;
+    int quitExitCode = 0;
+};
+MessageQueue queue;
 
 bool Matches(const MSG& m, HWND window, UINT first, UINT last) {
     if (window == reinterpret_cast<HWND>(-1)) {
@@ -24,11 +28,11 @@ bool Matches(const MSG& m, HWND window, UINT first, UINT last) {
     return (first == 0 && last == 0) || (m.message >= first && m.message <= last);
 }
 
-bool Take(std::deque<MSG>& queue, MSG* out, HWND window, UINT first, UINT last, bool remove) {
-    for (auto it = queue.begin(); it != queue.end(); ++it) {
+bool Take(std::deque<MSG>& messages, MSG* out, HWND window, UINT first, UINT last, bool remove) {
+    for (auto it = messages.begin(); it != messages.end(); ++it) {
         if (!Matches(*it, window, first, last)) continue;
         *out = *it;
-        if (remove) queue.erase(it);
+        if (remove) messages.erase(it);
         return true;
     }
     return false;
@@ -44,33 +48,33 @@ MSG Stamped(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 namespace win32 {
 
 bool QuitRequested(int* exitCode) {
-    if (quitPending && exitCode) *exitCode = quitExitCode;
-    return quitPending;
+    if (queue.quitPending && exitCode) *exitCode = queue.quitExitCode;
+    return queue.quitPending;
 }
 
 void MessageQueueReset() {
-    posted.clear();
-    input.clear();
-    quitPending = false;
-    quitExitCode = 0;
+    queue.posted.clear();
+    queue.input.clear();
+    queue.quitPending = false;
+    queue.quitExitCode = 0;
 }
 
 void QueueInputMessage(const MSG& message) {
-    if (message.message == WM_MOUSEMOVE && !input.empty() && input.back().message == WM_MOUSEMOVE &&
-        input.back().hwnd == message.hwnd) {
-        input.back() = message;
+    if (message.message == WM_MOUSEMOVE && !queue.input.empty() &&
+        queue.input.back().message == WM_MOUSEMOVE && queue.input.back().hwnd == message.hwnd) {
+        queue.input.back() = message;
         return;
     }
-    input.push_back(message);
+    queue.input.push_back(message);
 }
 
 void RemoveWindowMessages(HWND window) {
-    std::erase_if(posted, [window](const MSG& m) { return m.hwnd == window; });
-    std::erase_if(input, [window](const MSG& m) { return m.hwnd == window; });
+    std::erase_if(queue.posted, [window](const MSG& m) { return m.hwnd == window; });
+    std::erase_if(queue.input, [window](const MSG& m) { return m.hwnd == window; });
 }
 
 std::vector<MSG> PostedMessages() {
-    return std::vector<MSG>(posted.begin(), posted.end());
+    return std::vector<MSG>(queue.posted.begin(), queue.posted.end());
 }
 
 } // namespace win32
@@ -78,8 +82,8 @@ std::vector<MSG> PostedMessages() {
 // A flag, not a posted message: WM_QUIT is made when no posted message waits, and repeated
 // calls coalesce into one.
 VOID WINAPI PostQuitMessage(int exitCode) {
-    quitPending = true;
-    quitExitCode = exitCode;
+    queue.quitPending = true;
+    queue.quitExitCode = exitCode;
 }
 
 // A null window posts a thread message, which DispatchMessageA does not deliver.
@@ -88,7 +92,7 @@ BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    posted.push_back(Stamped(window, message, wParam, lParam));
+    queue.posted.push_back(Stamped(window, message, wParam, lParam));
     return TRUE;
 }
 
@@ -99,13 +103,13 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax,
     if (!msg) return FALSE;
     win32::PumpSdlEvents();
     bool remove = removeMsg & PM_REMOVE;
-    if (Take(posted, msg, window, filterMin, filterMax, remove)) return TRUE;
-    if (quitPending) {
-        *msg = Stamped(nullptr, WM_QUIT, WPARAM(quitExitCode), 0);
-        if (remove) quitPending = false;
+    if (Take(queue.posted, msg, window, filterMin, filterMax, remove)) return TRUE;
+    if (queue.quitPending) {
+        *msg = Stamped(nullptr, WM_QUIT, WPARAM(queue.quitExitCode), 0);
+        if (remove) queue.quitPending = false;
         return TRUE;
     }
-    if (Take(input, msg, window, filterMin, filterMax, remove)) {
+    if (Take(queue.input, msg, window, filterMin, filterMax, remove)) {
         if (remove) win32::KeyMessageRetrieved(*msg);
         return TRUE;
     }
@@ -121,7 +125,7 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
         int character = win32::CharacterOfKey(UINT(msg->wParam));
         if (character >= 0) {
             UINT charMessage = msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
-            posted.push_back(Stamped(msg->hwnd, charMessage, WPARAM(character), msg->lParam));
+            queue.posted.push_back(Stamped(msg->hwnd, charMessage, WPARAM(character), msg->lParam));
         }
     }
     return TRUE; // nonzero for every key message, translated or not

@@ -15,18 +15,21 @@
 
 namespace {
 
-// The key each scancode produced when pressed, so its release names the same key even if
-// NumLock or Shift changed in between.
-std::array<win32::KeyStroke, SDL_NUM_SCANCODES> pressedKeys{};
-
-uint32_t mouseButtons = 0; // SDL button mask as the events have reported it
-
 struct PendingDrop {
     unsigned sdlWindowId = 0;
     bool open = false;
     std::vector<std::string> paths;
 };
-PendingDrop pendingDrop;
+
+// What the translation of SDL events remembers from one event to the next.
+struct EventState {
+    // The key each scancode produced when pressed, so its release names the same key even if
+    // NumLock or Shift changed in between.
+    std::array<win32::KeyStroke, SDL_NUM_SCANCODES> pressedKeys{};
+    uint32_t mouseButtons = 0; // SDL button mask as the events have reported it
+    PendingDrop pendingDrop;   // files of a drop whose SDL_DROPCOMPLETE has not come yet
+};
+EventState events;
 
 HWND KeyboardTarget(unsigned sdlWindowId) {
     HWND window = win32::WindowFromSdlId(sdlWindowId);
@@ -38,7 +41,7 @@ void OnKey(const SDL_KeyboardEvent& e) {
     int scancode = e.keysym.scancode;
     win32::KeyStroke key = win32::MapSdlKey(scancode, e.keysym.sym, e.keysym.mod);
     if (scancode > 0 && scancode < SDL_NUM_SCANCODES) {
-        win32::KeyStroke& pressed = pressedKeys[scancode];
+        win32::KeyStroke& pressed = events.pressedKeys[scancode];
         if (down && !e.repeat)
             pressed = key; // a fresh press maps anew, whatever was missed
         else if (pressed.virtualKey)
@@ -73,14 +76,14 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
 void OnDrop(const SDL_DropEvent& e) {
     switch (e.type) {
     case SDL_DROPBEGIN:
-        pendingDrop = PendingDrop{e.windowID, true, {}};
+        events.pendingDrop = PendingDrop{e.windowID, true, {}};
         break;
     case SDL_DROPFILE:
-        if (!pendingDrop.open) pendingDrop = PendingDrop{e.windowID, true, {}};
-        if (e.file) pendingDrop.paths.emplace_back(e.file);
+        if (!events.pendingDrop.open) events.pendingDrop = PendingDrop{e.windowID, true, {}};
+        if (e.file) events.pendingDrop.paths.emplace_back(e.file);
         break;
     case SDL_DROPCOMPLETE: {
-        HWND window = win32::WindowFromSdlId(pendingDrop.sdlWindowId);
+        HWND window = win32::WindowFromSdlId(events.pendingDrop.sdlWindowId);
         if (!window) window = win32::WindowFromSdlId(e.windowID);
         POINT at{0, 0};
         int x = 0, y = 0;
@@ -88,8 +91,8 @@ void OnDrop(const SDL_DropEvent& e) {
             SDL_GetMouseState(&x, &y);
             at = POINT{x, y};
         }
-        win32::PostFileDrop(window, pendingDrop.paths, at);
-        pendingDrop = PendingDrop{};
+        win32::PostFileDrop(window, events.pendingDrop.paths, at);
+        events.pendingDrop = PendingDrop{};
         break;
     }
     default:
@@ -116,18 +119,18 @@ void TranslateSdlEvent(const SDL_Event& event) {
         OnKey(event.key);
         break;
     case SDL_MOUSEMOTION:
-        mouseButtons = event.motion.state;
+        events.mouseButtons = event.motion.state;
         if (HWND window = WindowFromSdlId(event.motion.windowID))
-            ReportMouseMove(window, event.motion.x, event.motion.y, mouseButtons);
+            ReportMouseMove(window, event.motion.x, event.motion.y, events.mouseButtons);
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         const SDL_MouseButtonEvent& b = event.button;
         bool down = b.state == SDL_PRESSED;
         uint32_t mask = SDL_BUTTON(b.button);
-        mouseButtons = down ? (mouseButtons | mask) : (mouseButtons & ~mask);
+        events.mouseButtons = down ? (events.mouseButtons | mask) : (events.mouseButtons & ~mask);
         if (HWND window = WindowFromSdlId(b.windowID))
-            ReportMouseButton(window, b.button, down, b.clicks, b.x, b.y, mouseButtons);
+            ReportMouseButton(window, b.button, down, b.clicks, b.x, b.y, events.mouseButtons);
         break;
     }
     case SDL_MOUSEWHEEL: {
@@ -136,7 +139,8 @@ void TranslateSdlEvent(const SDL_Event& event) {
         int notches = w.direction == SDL_MOUSEWHEEL_FLIPPED ? -w.y : w.y;
         int screenX = 0, screenY = 0;
         SDL_GetGlobalMouseState(&screenX, &screenY);
-        if (window && notches) ReportMouseWheel(window, notches, mouseButtons, screenX, screenY);
+        if (window && notches)
+            ReportMouseWheel(window, notches, events.mouseButtons, screenX, screenY);
         break;
     }
     case SDL_DROPBEGIN:

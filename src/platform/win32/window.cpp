@@ -3,13 +3,12 @@
 #include "window.h"
 
 #include "cp932.h"
+#include "handle_table.h"
 #include "message_queue.h"
 #include "window_class.h"
 
 #include <SDL.h>
 
-#include <cstdint>
-#include <map>
 #include <string>
 
 namespace {
@@ -25,14 +24,14 @@ struct Window {
     bool destroying;
 };
 
-// Handles are never reused, so a stale handle is recognised as invalid.
-std::map<uintptr_t, Window> windows;
-uintptr_t nextHandle = 0x00010010;
-HWND focusWindow = nullptr;
+struct WindowRegistry {
+    win32::HandleTable<Window> windows{0x00010010, 2};
+    HWND focusWindow = nullptr; // gets keyboard input: the last window shown or focused
+};
+WindowRegistry registry;
 
 Window* Find(HWND window) {
-    auto it = windows.find(reinterpret_cast<uintptr_t>(window));
-    return it == windows.end() ? nullptr : &it->second;
+    return registry.windows.Find(window);
 }
 
 // Windows 10's non-client metrics at 96 DPI (border 1, padded border 4, caption 22 plus its
@@ -86,10 +85,8 @@ HWND CreateWindowRecord(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD sty
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    HWND handle = reinterpret_cast<HWND>(nextHandle);
-    nextHandle += 2;
-    windows[reinterpret_cast<uintptr_t>(handle)] =
-        Window{sdl, procedure, classStyle, style, exStyle, clientWidth, clientHeight, false};
+    HWND handle = registry.windows.Add<HWND>(
+        Window{sdl, procedure, classStyle, style, exStyle, clientWidth, clientHeight, false});
     if (exStyle & WS_EX_ACCEPTFILES) SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
 
     int outerX = 0, outerY = 0;
@@ -110,7 +107,7 @@ HWND CreateWindowRecord(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD sty
     if ((style & WS_VISIBLE) && IsWindow(handle)) {
         SendMessageA(handle, WM_SHOWWINDOW, TRUE, 0);
         SDL_ShowWindow(sdl);
-        focusWindow = handle;
+        registry.focusWindow = handle;
     }
     return IsWindow(handle) ? handle : nullptr;
 }
@@ -156,17 +153,17 @@ HWND CreateHiddenGlWindow(int width, int height) {
 }
 
 HWND WindowFromSdlId(unsigned sdlWindowId) {
-    for (auto& [handle, w] : windows)
+    for (auto& [handle, w] : registry.windows)
         if (SDL_GetWindowID(w.sdl) == sdlWindowId) return reinterpret_cast<HWND>(handle);
     return nullptr;
 }
 
 HWND FocusWindow() {
-    return Find(focusWindow) ? focusWindow : nullptr;
+    return Find(registry.focusWindow) ? registry.focusWindow : nullptr;
 }
 
 void SetFocusWindow(HWND window) {
-    focusWindow = window;
+    registry.focusWindow = window;
 }
 
 UINT ClassStyleOf(HWND window) {
@@ -194,7 +191,7 @@ bool UpdateClientSize(HWND window, int width, int height) {
 
 std::vector<HWND> LiveWindows() {
     std::vector<HWND> live;
-    for (auto& [handle, w] : windows)
+    for (auto& [handle, w] : registry.windows)
         if (!w.destroying) live.push_back(reinterpret_cast<HWND>(handle));
     return live;
 }
@@ -254,8 +251,8 @@ BOOL WINAPI DestroyWindow(HWND window) {
     win32::RemoveWindowMessages(window);
     w = Find(window);
     SDL_Window* sdl = w->sdl;
-    windows.erase(reinterpret_cast<uintptr_t>(window));
-    if (focusWindow == window) focusWindow = nullptr;
+    registry.windows.Remove(window);
+    if (registry.focusWindow == window) registry.focusWindow = nullptr;
     SDL_DestroyWindow(sdl);
     return TRUE;
 }

@@ -8,12 +8,15 @@
 
 namespace {
 
-std::list<win32::WindowClass> classes; // a list: lookups hand out stable pointers
-ATOM nextAtom = 0xC000;                // where Windows' string atoms start
+struct ClassRegistry {
+    std::list<win32::WindowClass> classes; // a list: lookups hand out stable pointers
+    ATOM nextAtom = 0xC000;                // where Windows' string atoms start
+};
+ClassRegistry registry;
 
 win32::WindowClass* Find(LPCSTR classNameOrAtom) {
     if (!classNameOrAtom) return nullptr;
-    for (auto& c : classes) {
+    for (auto& c : registry.classes) {
         if (IS_INTRESOURCE(classNameOrAtom)) {
             if (c.atom == ATOM(reinterpret_cast<uintptr_t>(classNameOrAtom))) return &c;
         } else if (strcasecmp(c.name.c_str(), classNameOrAtom) == 0) {
@@ -46,9 +49,10 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
     }
-    ATOM atom = nextAtom++;
-    classes.push_back(win32::WindowClass{windowClass->lpszClassName, atom, windowClass->style,
-                                         windowClass->lpfnWndProc, windowClass->hbrBackground});
+    ATOM atom = registry.nextAtom++;
+    registry.classes.push_back(win32::WindowClass{windowClass->lpszClassName, atom,
+                                                  windowClass->style, windowClass->lpfnWndProc,
+                                                  windowClass->hbrBackground});
     return atom;
 }
 
@@ -58,6 +62,6 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
         return FALSE;
     }
-    classes.remove_if([c](const win32::WindowClass& each) { return &each == c; });
+    registry.classes.remove_if([c](const win32::WindowClass& each) { return &each == c; });
     return TRUE;
 }
