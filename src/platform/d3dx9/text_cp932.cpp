@@ -55,4 +55,9 @@ bool Cp932ToCodePoints(const char* bytes, size_t length, std::u32string& codePoi
     return false;
 }
 
+int Cp932ByteCount(char32_t codePoint) {
+    const bool halfWidthKatakana = codePoint >= U'\uFF61' && codePoint <= U'\uFF9F';
+    return codePoint < 0x80 || halfWidthKatakana ? 1 : 2;
+}
+
 } // namespace d3dx9

@@ -13,4 +13,8 @@ bool Cp932ToUtf8(const char* bytes, size_t length, std::string& utf8);
 // character that is not becomes U+30FB, as Windows decodes it.
 bool Cp932ToCodePoints(const char* bytes, size_t length, std::u32string& codePoints);
 
+// How many bytes CP932 writes the code point in: one for ASCII and half-width katakana, two
+// for the rest.
+int Cp932ByteCount(char32_t codePoint);
+
 } // namespace d3dx9
