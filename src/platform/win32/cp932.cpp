@@ -69,6 +69,25 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     return Convert("UTF-8", "CP932", cp932, kKatakanaMiddleDot, SkipOneByte);
 }
 
+bool ExactCp932ToUtf8(std::string_view cp932, std::string& utf8) {
+    utf8.clear();
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    utf8.resize(cp932.size() * 4); // a CP932 byte yields at most one character
+    char* in = const_cast<char*>(cp932.data());
+    size_t inLeft = cp932.size();
+    char* out = utf8.data();
+    size_t outLeft = utf8.size();
+    const size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+    iconv_close(cd);
+    if (result == static_cast<size_t>(-1) || inLeft != 0) {
+        utf8.clear();
+        return false;
+    }
+    utf8.resize(utf8.size() - outLeft);
+    return true;
+}
+
 std::string Utf8ToCp932(std::string_view utf8) {
     return Convert("CP932", "UTF-8", utf8, std::string_view(&kDefaultChar, 1), SkipUtf8Character);
 }

@@ -1,14 +1,14 @@
 // Resolution of Windows (CP932, backslash, case-insensitive) file names on a POSIX file system.
-#include "d3dx9/path_resolve.h"
+#include "win32/file_names.h"
 
-#include "d3dx9/text_cp932.h"
+#include "win32/cp932.h"
 
 #include <algorithm>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace d3dx9 {
+namespace win32 {
 namespace {
 
 bool Exists(const std::string& path) {
@@ -84,7 +84,7 @@ std::string ResolveDecodedName(std::string utf8) {
 std::string ResolveFileName(const char* cp932Name) {
     if (!cp932Name || !*cp932Name) return {};
     std::string utf8;
-    if (!Cp932ToUtf8(cp932Name, std::strlen(cp932Name), utf8)) return {};
+    if (!ExactCp932ToUtf8(cp932Name, utf8)) return {};
     return ResolveDecodedName(std::move(utf8));
 }
 
@@ -92,7 +92,7 @@ std::string ResolveNewFileName(const char* cp932Name) {
     if (!cp932Name || !*cp932Name) return {};
     if (std::string existing = ResolveFileName(cp932Name); !existing.empty()) return existing;
     std::string utf8;
-    if (!Cp932ToUtf8(cp932Name, std::strlen(cp932Name), utf8)) return {};
+    if (!ExactCp932ToUtf8(cp932Name, utf8)) return {};
     std::replace(utf8.begin(), utf8.end(), '\\', '/');
     const size_t slash = utf8.rfind('/');
     const std::string name = slash == std::string::npos ? utf8 : utf8.substr(slash + 1);
@@ -103,4 +103,4 @@ std::string ResolveNewFileName(const char* cp932Name) {
     return folder.empty() ? std::string{} : Join(folder, name);
 }
 
-} // namespace d3dx9
+} // namespace win32
