@@ -5,6 +5,7 @@
 #include "cp932.h"
 #include "message_queue.h"
 #include "window_class.h"
+#include "window_name.h"
 
 #include <SDL.h>
 
@@ -86,6 +87,7 @@ HWND CreateWindowRecord(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD sty
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
+    win32::SetX11WindowName(sdl, utf8Title);
     HWND handle = reinterpret_cast<HWND>(nextHandle);
     nextHandle += 2;
     windows[reinterpret_cast<uintptr_t>(handle)] =
