@@ -8,6 +8,8 @@ packages=(
   libsdl2-dev libsdl2-image-dev
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libfreetype-dev libfontconfig-dev fonts-noto-cjk
+  fonts-ipafont-gothic # the HUD's Gothic
+  fonts-vlgothic       # another Japanese font, which the font tests must not see
   zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev libassimp-dev
   xvfb xauth xdotool x11-utils imagemagick libx11-dev

@@ -7,7 +7,9 @@
 
 #include <cstdio>
 #include <new>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -32,11 +34,43 @@ bool IsRelative(const char* name) {
     return true;
 }
 
-const char* DescribeLoadFailure(HRESULT result) {
+const char* DescribeFileError(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return "no such file";
+    case ERROR_ACCESS_DENIED:
+        return "permission denied";
+    default:
+        return "the file could not be read";
+    }
+}
+
+// Why the file cannot be read whole, as the file system tells it; nullptr when it can be. D3DX
+// gives the same code for all of these.
+const char* DescribeUnreadableFile(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return DescribeFileError(GetLastError());
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "it is a folder, not a file";
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return "it is not a regular file";
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return DescribeFileError(GetLastError());
+    DWORD sizeHigh = 0;
+    const DWORD sizeLow = GetFileSize(file, &sizeHigh);
+    CloseHandle(file);
+    if (sizeLow == 0 && sizeHigh == 0) return "the file is empty";
+    return nullptr;
+}
+
+const char* DescribeLoadFailure(HRESULT result, const char* path) {
+    if (result == D3DXERR_INVALIDDATA || result == D3DXFERR_FILENOTFOUND) {
+        if (const char* reason = DescribeUnreadableFile(path)) return reason;
+    }
     switch (result) {
     case D3DXFERR_FILENOTFOUND:
     case D3DXERR_INVALIDDATA: // what D3DX says of a file it cannot open
-        return "file not found or not readable";
+        return "the file could not be read";
     case D3DXFERR_BADFILETYPE:
         return "not a DirectX .x file";
     case D3DXFERR_BADFILEVERSION:
@@ -60,16 +94,42 @@ const char* DescribeLoadFailure(HRESULT result) {
     }
 }
 
+// Says why a texture the model names is not used: not found where it was looked for, or found
+// but not readable or not an image D3DX decodes.
+void ReportTextureFailure(const char* modelPath, const char* name,
+                          const std::vector<std::string>& tried, HRESULT result) {
+    for (const std::string& candidate : tried) {
+        const DWORD attributes = GetFileAttributesA(candidate.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        const char* reason = DescribeUnreadableFile(candidate.c_str());
+        std::fprintf(stderr,
+                     "xofview: texture \"%s\" of model \"%s\" not used: \"%s\": %s (0x%08X)\n",
+                     name, modelPath, candidate.c_str(),
+                     reason ? reason : "not an image that can be decoded", unsigned(result));
+        return;
+    }
+    std::string places = "\"" + tried[0] + "\" (from the current directory)";
+    if (tried.size() > 1) places += " and \"" + tried[1] + "\" (beside the model)";
+    std::fprintf(stderr, "xofview: texture \"%s\" of model \"%s\" not found: looked for %s\n", name,
+                 modelPath, places.c_str());
+}
+
 // A texture named by a material: as named first (relative to the current directory), then,
-// for a relative name, beside the model file.
-IDirect3DTexture9* LoadMaterialTexture(const char* name, const std::string& modelFolder) {
-    IDirect3DTexture9* texture = nullptr;
-    if (D3DXCreateTextureFromFile(viewer.device, name, &texture) == 0) return texture;
-    texture = nullptr;
-    if (modelFolder.empty() || !IsRelative(name)) return nullptr;
-    const std::string besideModel = modelFolder + name;
-    if (D3DXCreateTextureFromFile(viewer.device, besideModel.c_str(), &texture) == 0)
-        return texture;
+// for a relative name, beside the model file. A texture that cannot be had is reported once per
+// name (`reported`) and left out: its subset is drawn untextured.
+IDirect3DTexture9* LoadMaterialTexture(const char* name, const char* modelPath,
+                                       std::set<std::string>& reported) {
+    std::vector<std::string> tried = {name};
+    const std::string modelFolder = FolderOf(modelPath);
+    if (!modelFolder.empty() && IsRelative(name)) tried.push_back(modelFolder + name);
+    HRESULT result = E_FAIL;
+    for (const std::string& candidate : tried) {
+        IDirect3DTexture9* texture = nullptr;
+        result = D3DXCreateTextureFromFile(viewer.device, candidate.c_str(), &texture);
+        if (result == 0) return texture;
+    }
+    if (reported.insert(name).second) ReportTextureFailure(modelPath, name, tried, result);
     return nullptr;
 }
 
@@ -83,7 +143,7 @@ bool LoadMeshModel(MeshModel* model, const char* path) {
                                              &materialBuffer, nullptr, &count, &mesh);
     if (result != 0 || !mesh || (count > 0 && !materialBuffer)) {
         std::fprintf(stderr, "xofview: cannot load model \"%s\": %s (0x%08X)\n", path,
-                     DescribeLoadFailure(result), unsigned(result));
+                     DescribeLoadFailure(result, path), unsigned(result));
         std::fflush(stderr);
         if (materialBuffer) materialBuffer->Release();
         if (mesh) mesh->Release();
@@ -96,14 +156,16 @@ bool LoadMeshModel(MeshModel* model, const char* path) {
     model->textures = new IDirect3DTexture9*[count];
     const D3DXMATERIAL* records =
         count ? static_cast<const D3DXMATERIAL*>(materialBuffer->GetBufferPointer()) : nullptr;
-    const std::string folder = FolderOf(path);
+    std::set<std::string> reportedTextures;
     for (DWORD i = 0; i < count; ++i) {
         model->materials[i] = records[i].MatD3D;
         model->materials[i].Ambient = model->materials[i].Diffuse; // the file's ambient is unused
         const char* textureName = records[i].pTextureFilename;
-        model->textures[i] = textureName ? LoadMaterialTexture(textureName, folder) : nullptr;
+        model->textures[i] =
+            textureName ? LoadMaterialTexture(textureName, path, reportedTextures) : nullptr;
     }
     if (materialBuffer) materialBuffer->Release();
+    std::fflush(stderr);
     return true;
 }
 

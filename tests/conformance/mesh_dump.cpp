@@ -5,6 +5,8 @@
 #include "scenes/scene.h"
 
 #include <cmath>
+#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 
 namespace {
@@ -35,7 +37,9 @@ int main(int argc, char** argv) {
     ID3DXMesh* mesh = nullptr;
     const HRESULT result = D3DXLoadMeshFromXA(argv[1], D3DXMESH_SYSTEMMEM, c.device, nullptr,
                                               &materials, nullptr, &materialCount, &mesh);
-    std::printf("result 0x%08lX\n", static_cast<unsigned long>(result));
+    // Through uint32_t: unsigned long is 64 bits on Linux, where a failure would print
+    // sign-extended.
+    std::printf("result 0x%08" PRIX32 "\n", static_cast<uint32_t>(result));
     if (result != D3D_OK) {
         // A failed load still leaves the device to release: Wine has crashed now and then at
         // exit ("double free or corruption") when the process ended with it alive.

@@ -206,6 +206,8 @@ done
 echo "conformance: running ${#selected[@]} scenes and ${#selected_meshes[@]} meshes on our platform"
 (
   export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LANG=ja_JP.UTF-8
+  # The fonts the tests draw with (see tests/CMakeLists.txt), whatever else is installed.
+  [ ! -f "$build/tests/fonts/fonts.conf" ] || export FONTCONFIG_FILE=$build/tests/fonts/fonts.conf
   find "$out/jobs/native" -name '*.sh' | sort | xargs -r -n1 -P2 bash
 )
 

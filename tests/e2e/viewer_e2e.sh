@@ -94,10 +94,21 @@ differs() { # two screenshots differ inside a region
 # The client area is the back buffer (900 x 690) stretched to 794 x 561.
 clear_colour="57 162 182"
 
+# The window's title as window managers and X clients read it: _NET_WM_NAME and WM_NAME, and
+# found by name with the finder in the C locale.
+check_title() { # the locale the viewer runs in
+    check "its title is ビューア ($1)" \
+        test "$(LC_ALL=C.UTF-8 xprop -id "$window" _NET_WM_NAME 2>/dev/null)" = '_NET_WM_NAME(UTF8_STRING) = "ビューア"'
+    check "its WM_NAME is ビューア too ($1)" \
+        test "$(LC_ALL=C.UTF-8 xprop -id "$window" WM_NAME 2>/dev/null)" = 'WM_NAME(UTF8_STRING) = "ビューア"'
+    check "xdotool finds it by that name without LANG ($1)" \
+        test "$(env -u LANG -u LC_ALL -u LC_CTYPE xdotool search --name ビューア | grep -cx "$window")" = 1
+}
+
 # 1. The demo: title, picture, keys, mouse, Esc.
-start_viewer "$demo"
+LC_ALL=C start_viewer "$demo"
 check "the window appears" test -n "$window"
-check "its title is ビューア" test "$(xprop -id "$window" _NET_WM_NAME 2>/dev/null)" = '_NET_WM_NAME(UTF8_STRING) = "ビューア"'
+check_title "C locale"
 check "the client area is 794 x 561" \
     test "$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')" = "794x561"
 xdotool mousemove --window "$window" 397 300
@@ -149,7 +160,8 @@ wait_exit
 check "Esc exits with status 0" test "$status" = 0
 
 # 2. Closing the window.
-start_viewer "$demo"
+LC_ALL=C.UTF-8 start_viewer "$demo"
+check_title "UTF-8 locale"
 "$close_window" "$window"
 wait_exit
 check "closing the window exits with status 0" test "$status" = 0

@@ -59,17 +59,27 @@ D3DXFONT_DESCA HudFontDescription() {
     return desc;
 }
 
-TEST(FontFace, TheHudDescriptionGetsAJapaneseSansSerifSizedToA14PixelCell) {
+// The face that draws the Japanese system Gothic in the tests' font set: IPAGothic, or the
+// fallback when a test run leaves IPAGothic out.
+std::string ExpectedGothicFace() {
+    const char* face = std::getenv("XOF_EXPECTED_GOTHIC_FACE");
+    return face ? face : "IPAGothic";
+}
+
+TEST(FontFace, TheHudDescriptionGetsTheSystemGothicsMetrics) {
     ASSERT_EQ(HelpText().size(), 163u);
     ASSERT_EQ(KeyLine().size(), 102u);
     ASSERT_EQ(ValueLine().size(), 91u);
     const auto face = d3dx9::FontFace::Open(HudFontDescription());
     ASSERT_NE(face, nullptr);
-    EXPECT_EQ(face->FamilyName(), "Noto Sans Mono CJK JP");
+    EXPECT_EQ(face->FamilyName(), ExpectedGothicFace());
+    // The Windows Gothic at height 14: the cell is the em, 12 above the baseline and 2 below,
+    // and a byte of text is 7 px wide.
     EXPECT_EQ(face->Metrics().height, 14);
-    EXPECT_EQ(face->Metrics().ascent + face->Metrics().descent, 14);
-    EXPECT_GT(face->Metrics().ascent, face->Metrics().descent);
-    EXPECT_GT(face->Metrics().aveCharWidth, 0);
+    EXPECT_EQ(face->Metrics().ascent, 12);
+    EXPECT_EQ(face->Metrics().descent, 2);
+    EXPECT_EQ(face->Metrics().aveCharWidth, 7);
+    EXPECT_EQ(face->Metrics().byteAdvance, 7);
     // Every character of the three texts has a glyph of its own, not the missing-glyph box.
     for (const std::string& text : {HelpText(), KeyLine(), ValueLine()}) {
         std::u32string codePoints;
@@ -81,27 +91,54 @@ TEST(FontFace, TheHudDescriptionGetsAJapaneseSansSerifSizedToA14PixelCell) {
     }
 }
 
-TEST(FontFace, NamedFacesWeightAndNegativeHeightsAreHonoured) {
+TEST(FontFace, TheSystemGothicsGridFollowsTheHeight) {
+    // Heights as Windows measures its Gothic: ascent, descent and a byte's advance.
+    const struct {
+        INT height;
+        int ascent, descent, byteAdvance;
+    } sizes[] = {{12, 10, 2, 6}, {13, 11, 2, 7}, {15, 13, 2, 8}, {16, 14, 2, 8}, {-14, 12, 2, 7}};
+    for (const auto& size : sizes) {
+        D3DXFONT_DESCA desc = HudFontDescription();
+        desc.Height = size.height;
+        const auto face = d3dx9::FontFace::Open(desc);
+        ASSERT_NE(face, nullptr);
+        EXPECT_EQ(face->Metrics().height, std::abs(size.height)) << size.height;
+        EXPECT_EQ(face->Metrics().ascent, size.ascent) << size.height;
+        EXPECT_EQ(face->Metrics().descent, size.descent) << size.height;
+        EXPECT_EQ(face->Metrics().byteAdvance, size.byteAdvance) << size.height;
+    }
+    // The pitch asked for does not change the system Gothic.
+    D3DXFONT_DESCA desc = HudFontDescription();
+    desc.PitchAndFamily = 1; // FIXED_PITCH
+    const auto face = d3dx9::FontFace::Open(desc);
+    ASSERT_NE(face, nullptr);
+    EXPECT_EQ(face->FamilyName(), ExpectedGothicFace());
+}
+
+TEST(FontFace, NamedFacesAndOtherCharacterSetsKeepGdisSizing) {
     D3DXFONT_DESCA desc = HudFontDescription();
     std::snprintf(desc.FaceName, LF_FACESIZE, "Noto Serif CJK JP");
     auto face = d3dx9::FontFace::Open(desc);
     ASSERT_NE(face, nullptr);
     EXPECT_EQ(face->FamilyName(), "Noto Serif CJK JP");
+    EXPECT_EQ(face->Metrics().byteAdvance, 0); // its own advances
 
-    desc = HudFontDescription();
     desc.Weight = FW_BOLD;
     face = d3dx9::FontFace::Open(desc);
     ASSERT_NE(face, nullptr);
     EXPECT_NE(face->FilePath().find("Bold"), std::string::npos) << face->FilePath();
 
     desc = HudFontDescription();
+    desc.CharSet = DEFAULT_CHARSET;
     desc.PitchAndFamily = 1; // FIXED_PITCH
     face = d3dx9::FontFace::Open(desc);
     ASSERT_NE(face, nullptr);
-    EXPECT_NE(face->FamilyName().find("Mono"), std::string::npos) << face->FamilyName();
+    EXPECT_EQ(face->Metrics().height, 14);
+    EXPECT_EQ(face->Metrics().byteAdvance, 0);
 
-    // A negative height is the em: the cell is taller than it.
+    // A negative height is the em: a named face's cell is taller than it.
     desc = HudFontDescription();
+    std::snprintf(desc.FaceName, LF_FACESIZE, "Noto Sans CJK JP");
     desc.Height = -14;
     face = d3dx9::FontFace::Open(desc);
     ASSERT_NE(face, nullptr);
@@ -273,8 +310,7 @@ TEST_F(FontDrawTest, ReturnValuesAndMeasuring) {
     EXPECT_EQ(measured.left, 20);
     EXPECT_EQ(measured.top, 6);
     EXPECT_EQ(measured.bottom, 20);
-    EXPECT_GT(measured.right, 20 + 300);
-    EXPECT_LT(measured.right, 900);
+    EXPECT_EQ(measured.right, 20 + 102 * 7); // 7 px a byte, as on a Japanese Windows
     // Measuring draws nothing.
     device->Clear(0, nullptr, D3DCLEAR_TARGET, kClear, 1.0f, 0);
     font->DrawTextA(nullptr, key.c_str(), -1, &measured, DT_CALCRECT, kHudColour);
@@ -286,6 +322,35 @@ TEST_F(FontDrawTest, ReturnValuesAndMeasuring) {
     EXPECT_LE(ink.bottom, 20);
 }
 
+// The HUD texts line their columns up by byte count: on the system Gothic's grid each line's
+// ink ends where its bytes do, and kanji fill the 14 px line.
+TEST_F(FontDrawTest, HudLinesInkTheGothicsGrid) {
+    // The key line: 102 bytes from x 20, ending with "P".
+    RECT ink = InkBox(Draw(KeyLine(), 20, 6));
+    EXPECT_GE(ink.left, 20);
+    EXPECT_GT(ink.right, 734 - 7);
+    EXPECT_LE(ink.right, 734);
+    // Help line 3: 46 bytes from x 50, ending with ')' inside its last cell.
+    const std::string help = HelpText();
+    const size_t start = help.find('\n', help.find('\n') + 1) + 1;
+    const std::string line3 = help.substr(start, help.find('\n', start) - start);
+    ASSERT_EQ(line3.size(), 46u);
+    RECT measured = {50, 100, 0, 0};
+    font->DrawTextA(nullptr, line3.c_str(), -1, &measured, DT_CALCRECT, kHudColour);
+    EXPECT_EQ(measured.right, 372);
+    ink = InkBox(Draw(line3, 50, 100));
+    EXPECT_GT(ink.right, 372 - 7);
+    EXPECT_LE(ink.right, 372);
+    // A kanji stands 13 to 14 px tall within its line, a full-width one 14 px apart.
+    ink = InkBox(Draw(Utf8ToCp932("動"), 300, 100));
+    EXPECT_GE(ink.bottom - ink.top, 13);
+    EXPECT_LE(ink.bottom - ink.top, 14);
+    EXPECT_GE(ink.top, 100);
+    EXPECT_LE(ink.bottom, 114);
+    const RECT two = InkBox(Draw(Utf8ToCp932("動動"), 300, 100));
+    EXPECT_EQ(two.right - ink.right, 14);
+}
+
 TEST_F(FontDrawTest, WithoutNoClipTheRectangleClips) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET, kClear, 1.0f, 0);
     device->BeginScene();
@@ -295,7 +360,8 @@ TEST_F(FontDrawTest, WithoutNoClipTheRectangleClips) {
     font->DrawTextA(nullptr, Utf8ToCp932("■■■■").c_str(), -1, &half, 0, kHudColour);
     device->EndScene();
     const RECT ink = InkBox(ReadBackBuffer());
-    EXPECT_EQ(ink.left, 20);
+    EXPECT_GE(ink.left, 20);
+    EXPECT_LE(ink.left, 22); // the square's side bearing
     EXPECT_GT(ink.top, 100); // the square starts below the cell's top
     EXPECT_EQ(ink.right, 45);
     EXPECT_EQ(ink.bottom, 107);

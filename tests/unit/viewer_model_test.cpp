@@ -7,12 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <iostream>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -145,13 +152,45 @@ TEST_F(Model, TexturesAreLookedForInTheCurrentDirectoryFirstThenBesideTheModel) 
     ReleaseMeshModel(&untextured);
 }
 
+// A file that cannot be opened for reading whatever the user: a locked file for anyone but
+// root; for root, a write-only kernel setting (root's own file permissions are not checked).
+std::string UnreadableFile(const fs::path& folder) {
+    if (geteuid() != 0) {
+        const fs::path locked = folder / "locked.x";
+        WriteFile(locked, kThreeMaterials);
+        fs::permissions(locked, fs::perms::none);
+        return locked.string();
+    }
+    const char* writeOnly = "/proc/sys/vm/compact_memory";
+    const int fd = open(writeOnly, O_RDONLY);
+    if (fd >= 0) close(fd);
+    return fd < 0 && errno == EACCES ? writeOnly : "";
+}
+
 TEST_F(Model, AFileThatDoesNotLoadLeavesAnEmptyModelAndSaysWhy) {
-    for (const char* name : {"missing.x", "broken.x", "tile.png"}) {
+    WriteFile(folder / "empty.x", "");
+    ASSERT_EQ(mkfifo((folder / "pipe.x").c_str(), 0644), 0);
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"missing.x", "no such file"},
+        {"empty.x", "the file is empty"},
+        {"elsewhere", "it is a folder, not a file"},
+        {"pipe.x", "it is not a regular file"},
+        {"tile.png", "not a DirectX .x file"},
+        {"broken.x", "the file is damaged or not valid .x data"},
+    };
+    if (const std::string unreadable = UnreadableFile(folder); !unreadable.empty())
+        cases.emplace_back(unreadable, "permission denied");
+    else
+        std::cout << "(no file here that this user cannot read: that case is left out)\n";
+    for (const auto& [name, reason] : cases) {
+        SCOPED_TRACE(name);
         MeshModel model = {};
         testing::internal::CaptureStderr();
-        EXPECT_FALSE(LoadMeshModel(&model, name));
+        EXPECT_FALSE(LoadMeshModel(&model, name.c_str()));
         const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_NE(said.find(name), std::string::npos) << said;
+        EXPECT_EQ(said.rfind("xofview: cannot load model \"" + name + "\": " + reason + " (0x", 0),
+                  0u)
+            << said;
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
         EXPECT_EQ(model.mesh, nullptr);
         EXPECT_EQ(model.materialCount, 0u);
@@ -160,6 +199,53 @@ TEST_F(Model, AFileThatDoesNotLoadLeavesAnEmptyModelAndSaysWhy) {
         EXPECT_EQ(Calls(device).size(), 1u);
         ReleaseMeshModel(&model);
     }
+}
+
+// A texture that cannot be had leaves its subsets untextured and is named once per load, with
+// where it was looked for or why the file found is no image.
+TEST_F(Model, ATextureThatCannotBeHadIsReportedOncePerName) {
+    fs::remove(folder / "tile.png");
+    fs::remove(folder / "elsewhere" / "tile.png");
+    for (int load = 0; load < 2; ++load) {
+        MeshModel model = {};
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(LoadMeshModel(&model, "elsewhere/three.x"));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said, "xofview: texture \"tile.png\" of model \"elsewhere/three.x\" not found: "
+                        "looked for \"tile.png\" (from the current directory) and "
+                        "\"elsewhere/tile.png\" (beside the model)\n");
+        EXPECT_EQ(model.textures[0], nullptr);
+        EXPECT_EQ(model.textures[2], nullptr);
+        ReleaseMeshModel(&model);
+    }
+
+    WriteFile(folder / "elsewhere" / "tile.png", "not a picture");
+    MeshModel model = {};
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(LoadMeshModel(&model, "elsewhere/three.x"));
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind("xofview: texture \"tile.png\" of model \"elsewhere/three.x\" not used: "
+                         "\"elsewhere/tile.png\": not an image that can be decoded (0x",
+                         0),
+              0u)
+        << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    ReleaseMeshModel(&model);
+
+    WriteFile(folder / "elsewhere" / "tile.png", "");
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(LoadMeshModel(&model, "elsewhere/three.x"));
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("\"elsewhere/tile.png\": the file is empty"), std::string::npos) << said;
+    ReleaseMeshModel(&model);
+
+    // Found and decoded: nothing to say.
+    fs::copy_file(fs::path(XOF_TEST_DATA_DIR) / "images/quad_rgb.png", folder / "tile.png");
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(LoadMeshModel(&model, "elsewhere/three.x"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_NE(model.textures[0], nullptr);
+    ReleaseMeshModel(&model);
 }
 
 // Drops arrive as they do from the desktop: a WM_DROPFILES to the viewer's window procedure.

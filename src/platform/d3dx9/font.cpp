@@ -95,6 +95,7 @@ INT Font::DrawTextA(LPD3DXSPRITE, LPCSTR string, INT count, LPRECT rect, DWORD f
     RECT box = rect ? *rect : RECT{0, 0, 0, 0};
     const FontMetrics& metrics = face_->Metrics();
     const auto advance = [&](char32_t c) {
+        if (metrics.byteAdvance) return metrics.byteAdvance * win32::Cp932ByteCount(c);
         const AtlasGlyph* glyph = atlas_->Find(c);
         return glyph ? glyph->advance : 0;
     };

@@ -1,5 +1,7 @@
 // The typeface behind an ID3DXFont: chosen with fontconfig as GDI would choose it for a
-// D3DXFONT_DESCA, opened with FreeType and sized the way Windows sizes a font height.
+// D3DXFONT_DESCA, opened with FreeType and sized the way Windows sizes a font height. An unnamed
+// SHIFTJIS_CHARSET face is the Japanese system Gothic: its metrics are that font's, drawn with the
+// nearest installed face.
 #pragma once
 
 #include <d3dx9.h>
@@ -16,6 +18,9 @@ struct FontMetrics {
     int ascent = 0; // baseline below the line's top
     int descent = 0;
     int aveCharWidth = 0; // tmAveCharWidth
+    // Nonzero for the Japanese system Gothic: every character advances by its CP932 byte count
+    // times this, whatever the drawing face's own advances.
+    int byteAdvance = 0;
 };
 
 // A rendered glyph: 8-bit coverage, `pitch` bytes per row.

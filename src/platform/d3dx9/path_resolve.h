@@ -1,6 +1,7 @@
-// Windows file names on a POSIX file system: CP932 names resolved to existing UTF-8 paths.
+// Whole-file reads of files named by Windows (CP932) names.
 #pragma once
 
+#include "win32/file_names.h"
 #include "xfile/large_buffer.h"
 
 #include <cstddef>
@@ -9,17 +10,9 @@
 
 namespace d3dx9 {
 
-// The existing file a Windows program means by a CP932 name: converted with iconv (CP932, not
-// SHIFT_JIS), '\\' taken as a separator (DBCS-aware: a 0x5C trail byte is not a separator), and
-// where the name does not exist as spelled, matched segment by segment without regard to letter
-// case. Returns the UTF-8 path, or empty when nothing matches.
-std::string ResolveFileName(const char* cp932Name);
-
-// The UTF-8 path a Windows program writes to by a CP932 name: the folder resolved as by
-// ResolveFileName, the file itself matched without regard to letter case when it exists and
-// kept as spelled when it does not. Empty when the folder does not exist or the name is not
-// CP932.
-std::string ResolveNewFileName(const char* cp932Name);
+// Windows file names are resolved as kernel32 resolves them.
+using win32::ResolveFileName;
+using win32::ResolveNewFileName;
 
 enum class FileReadResult { Ok, NotFound, NotRegularFile, TooLarge, ReadError };
 

@@ -155,9 +155,14 @@ inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0,
 
 // Error codes (GetLastError).
 #define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_GEN_FAILURE 31L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
@@ -426,6 +431,25 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 [[noreturn]] VOID WINAPI ExitProcess(UINT exitCode);
 DWORD WINAPI GetLastError();
 VOID WINAPI SetLastError(DWORD error);
+
+// Files: attributes, and opening an existing file to read.
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_DEVICE 0x00000040
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define GENERIC_READ 0x80000000
+#define FILE_SHARE_READ 0x00000001
+#define OPEN_EXISTING 3
+typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+DWORD WINAPI GetFileAttributesA(LPCSTR fileName);
+HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
+                          LPSECURITY_ATTRIBUTES security, DWORD creationDisposition,
+                          DWORD flagsAndAttributes, HANDLE templateFile);
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD fileSizeHigh);
+BOOL WINAPI CloseHandle(HANDLE object);
 VOID WINAPI Sleep(DWORD milliseconds);
 DWORD WINAPI GetTickCount();
 // The ANSI code page is 932: true for the first byte of a double-byte character.

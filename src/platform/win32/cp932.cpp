@@ -102,6 +102,11 @@ bool Cp932ToCodePoints(std::string_view cp932, std::u32string& out, InvalidCp932
     return true;
 }
 
+int Cp932ByteCount(char32_t codePoint) {
+    const bool halfWidthKatakana = codePoint >= U'\uFF61' && codePoint <= U'\uFF9F';
+    return codePoint < 0x80 || halfWidthKatakana ? 1 : 2;
+}
+
 std::string Cp932ToUtf8(std::string_view cp932) {
     std::string out;
     Cp932ToUtf8(cp932, out, InvalidCp932::Replace);

@@ -18,6 +18,10 @@ enum class InvalidCp932 {
 bool Cp932ToUtf8(std::string_view cp932, std::string& out, InvalidCp932 invalid);
 bool Cp932ToCodePoints(std::string_view cp932, std::u32string& out, InvalidCp932 invalid);
 
+// How many bytes code page 932 writes the code point in: one for ASCII and half-width
+// katakana, two for the rest.
+int Cp932ByteCount(char32_t codePoint);
+
 // Replacing decoding, for text shown to the user.
 std::string Cp932ToUtf8(std::string_view cp932);
 

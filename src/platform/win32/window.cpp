@@ -6,6 +6,7 @@
 #include "handle_table.h"
 #include "message_queue.h"
 #include "window_class.h"
+#include "window_name.h"
 
 #include <SDL.h>
 
@@ -85,6 +86,7 @@ HWND CreateWindowRecord(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD sty
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
+    win32::SetX11WindowName(sdl, utf8Title);
     HWND handle = registry.windows.Add<HWND>(
         Window{sdl, procedure, classStyle, style, exStyle, clientWidth, clientHeight, false});
     if (exStyle & WS_EX_ACCEPTFILES) SDL_EventState(SDL_DROPFILE, SDL_ENABLE);

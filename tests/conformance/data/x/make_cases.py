@@ -186,3 +186,7 @@ def binary(float_size):
 
 binary(32)
 binary(64)
+
+
+# A file both loaders refuse, so that their failure codes are compared as they are printed.
+write("not_x_data.x", "This is a text file, not DirectX .x data.\n")

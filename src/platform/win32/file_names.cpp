@@ -1,5 +1,5 @@
 // Resolution of Windows (CP932, backslash, case-insensitive) file names on a POSIX file system.
-#include "d3dx9/path_resolve.h"
+#include "win32/file_names.h"
 
 #include "win32/cp932.h"
 
@@ -8,7 +8,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace d3dx9 {
+namespace win32 {
 namespace {
 
 bool Exists(const std::string& path) {
@@ -103,4 +103,4 @@ std::string ResolveNewFileName(const char* cp932Name) {
     return folder.empty() ? std::string{} : Join(folder, name);
 }
 
-} // namespace d3dx9
+} // namespace win32
