@@ -7,7 +7,27 @@
 namespace {
 
 constexpr std::string_view kKatakanaMiddleDot = "\xE3\x83\xBB"; // U+30FB
+constexpr std::string_view kKatakanaMiddleDotUtf16("\xFB\x30", 2);
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
+constexpr std::string_view kReplacementCharacterUtf16("\xFD\xFF", 2);
 constexpr char kDefaultChar = '?';
+
+std::string Utf16Bytes(std::u16string_view utf16) {
+    std::string bytes;
+    for (char16_t unit : utf16) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+std::u16string Utf16FromBytes(std::string_view bytes) {
+    std::u16string utf16;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        utf16 += char16_t(static_cast<unsigned char>(bytes[i]) |
+                          static_cast<unsigned char>(bytes[i + 1]) << 8);
+    return utf16;
+}
 
 // How many input bytes one unconvertible unit spans, so it can be skipped whole.
 using SkipWidth = size_t (*)(std::string_view rest);
@@ -32,9 +52,10 @@ size_t SkipUtf16Unit(std::string_view rest) {
     return rest.size() < 2 ? rest.size() : 2;
 }
 
-// Converts with iconv, replacing each unconvertible unit of the input by `replacement`.
+// Converts with iconv, replacing each unconvertible unit of the input by `replacement`; counts
+// the replacements in `replaced` when it is given.
 std::string Convert(const char* to, const char* from, std::string_view input,
-                    std::string_view replacement, SkipWidth skip) {
+                    std::string_view replacement, SkipWidth skip, size_t* replaced = nullptr) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string();
     std::string out;
@@ -50,6 +71,7 @@ std::string Convert(const char* to, const char* from, std::string_view input,
         size_t width = skip(std::string_view(in, inLeft)); // EILSEQ or a cut-off sequence
         if (width == 0 || width > inLeft) width = inLeft;
         out += replacement;
+        if (replaced) ++*replaced;
         in += width;
         inLeft -= width;
     }
@@ -73,13 +95,24 @@ std::string Utf8ToCp932(std::string_view utf8) {
     return Convert("CP932", "UTF-8", utf8, std::string_view(&kDefaultChar, 1), SkipUtf8Character);
 }
 
-std::string Utf16ToCp932(std::u16string_view utf16) {
-    std::string bytes;
-    for (char16_t unit : utf16) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
-    return Convert("CP932", "UTF-16LE", bytes, std::string_view(&kDefaultChar, 1), SkipUtf16Unit);
+std::string Utf16ToCp932(std::u16string_view utf16, size_t* replaced) {
+    return Convert("CP932", "UTF-16LE", Utf16Bytes(utf16), std::string_view(&kDefaultChar, 1),
+                   SkipUtf16Unit, replaced);
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16, size_t* replaced) {
+    return Convert("UTF-8", "UTF-16LE", Utf16Bytes(utf16), kReplacementCharacter, SkipUtf16Unit,
+                   replaced);
+}
+
+std::u16string Cp932ToUtf16(std::string_view cp932, size_t* replaced) {
+    return Utf16FromBytes(
+        Convert("UTF-16LE", "CP932", cp932, kKatakanaMiddleDotUtf16, SkipOneByte, replaced));
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8, size_t* replaced) {
+    return Utf16FromBytes(Convert("UTF-16LE", "UTF-8", utf8, kReplacementCharacterUtf16,
+                                  SkipUtf8Character, replaced));
 }
 
 } // namespace win32
