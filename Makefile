@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run format clean demo windows conformance bench
+.PHONY: all deps configure build test run install format clean demo windows conformance bench
 
 all: build
 
@@ -20,6 +20,13 @@ test: build
 
 run: build
 	@scripts/run-demo.sh $(BUILD)
+
+# The programs, menu entry, MIME type, thumbnailer and icons under PREFIX; DESTDIR stages them.
+PREFIX ?= /usr/local
+install: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD)
+	@DESTDIR=$(DESTDIR) cmake --install $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
