@@ -69,7 +69,10 @@ start_viewer() { # arguments for the viewer; waits for its window, sets $pid and
     [ -n "$window" ] && xdotool mousemove --window "$window" 397 300 && sleep 1.5
 }
 stop_viewer() {
-    xdotool key --window "$window" Escape 2>/dev/null
+    xdotool windowfocus --sync "$window" 2>/dev/null
+    xdotool keydown Escape
+    sleep 0.2
+    xdotool keyup Escape 2>/dev/null
     for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     kill "$pid" 2>/dev/null
     wait "$pid"
