@@ -15,14 +15,26 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 trap '"$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
 
 unzip -q "$zip" -d "$work" || exit 1
+# Wine now and then crashes or hangs as a process ends: a run that does not exit cleanly goes
+# once more, its output removed first.
 cat >"$work/run.sh" <<RUN
 cd '$work/xofview'
 '$wine' wineboot -i >'$work/wineboot.log' 2>&1
-'$wine' xofview-shot.exe --set lastMouseX=400 --frame 2 --out frame.png >'$work/frame.log' 2>&1
-echo "frame \$?" >'$work/status'
-'$wine' xofview-shot.exe --thumbnail 128 op.x thumb.png >'$work/thumb.log' 2>&1
-echo "thumb \$?" >>'$work/status'
-'$wineserver' -w
+'$wineserver' -p
+shoot() { # name, then xofview-shot's arguments
+    local name=\$1
+    shift
+    for attempt in 1 2; do
+        rm -f "\$name.png"
+        timeout 120 '$wine' xofview-shot.exe "\$@" >"$work/\$name.log" 2>&1
+        status=\$?
+        [ \$status = 0 ] && break
+    done
+    echo "\$name \$status" >>'$work/status'
+}
+shoot frame --set lastMouseX=400 --frame 2 --out frame.png
+shoot thumb --thumbnail 128 op.x thumb.png
+'$wineserver' -k
 RUN
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/run.sh"
 cat "$work/status"
