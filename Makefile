@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run format clean demo windows conformance bench
+.PHONY: all deps configure build test run install format clean demo windows conformance bench
 
 all: build
 
@@ -20,6 +20,13 @@ test: build
 
 run: build
 	@scripts/run-demo.sh $(BUILD)
+
+# The programs, menu entry, MIME type, thumbnailer and icons under PREFIX; DESTDIR stages them.
+PREFIX ?= /usr/local
+install: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD)
+	@DESTDIR=$(DESTDIR) cmake --install $(BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
@@ -40,11 +47,13 @@ windows: deps
 conformance: configure
 	@tests/conformance/run.sh $(BUILD)
 
-# Load, frame and start-up benchmarks against Assimp and minimal GL programs (bench/), in a
-# Release build of its own; not part of `make test`.
+# Load, frame and start-up benchmarks against Assimp and minimal GL programs (bench/), and
+# thumbnails in one run against one run per model, in a Release build of its own; not part of
+# `make test`.
 BENCH_BUILD ?= build-bench
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BENCH_BUILD) --target load_bench frame_bench
+	@cmake --build $(BENCH_BUILD) --target load_bench frame_bench xofview-shot
 	@$(BENCH_BUILD)/bench/load_bench
 	@$(BENCH_BUILD)/bench/frame_bench
+	@bench/thumbnail_batch.sh $(BENCH_BUILD)/tools/xofview-shot $(CURDIR)/../shared/xcorpus

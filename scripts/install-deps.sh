@@ -15,6 +15,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick libx11-dev
   g++-mingw-w64-x86-64 wine64 locales
   clang libclang-rt-14-dev
+  desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin zip unzip
 )
 
 # Wine draws the conformance references; its D3DX font needs a Japanese locale.

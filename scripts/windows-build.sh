@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the viewer and xofview-shot for Windows with mingw-w64 against the SDK's own headers and
 # libraries: the viewer's sources must compile unchanged there. Nothing of src/platform goes in.
+# Then packs xofview-windows.zip: both programs (the C++ runtime linked in), the demo beside
+# them, and a README.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build-windows}
@@ -16,4 +18,12 @@ for f in state/*.cpp scene/*.cpp controls/*.cpp graphics/*.cpp render/*.cpp app/
 done
 "$cxx" "${flags[@]}" app/main.cpp "${viewer[@]}" -o "$out/xofview.exe" "${libs[@]}" -mwindows
 "$cxx" "${flags[@]}" "$root/tools/xofview_shot.cpp" "${viewer[@]}" -o "$out/xofview-shot.exe" "${libs[@]}"
-echo "windows-build: $out/xofview.exe $out/xofview-shot.exe"
+
+# The zip: one folder, so that xofview.exe started from it finds the demo's op.x.
+package=$out/package/xofview
+rm -rf "$out/package" "$out/xofview-windows.zip"
+mkdir -p "$package"
+cp "$out/xofview.exe" "$out/xofview-shot.exe" "$root/demo"/* "$package/"
+sed 's/$/\r/' "$root/scripts/windows-readme.txt" >"$package/README.txt"
+(cd "$out/package" && zip -q -X -r "$out/xofview-windows.zip" xofview)
+echo "windows-build: $out/xofview.exe $out/xofview-shot.exe $out/xofview-windows.zip"

@@ -1,33 +1,50 @@
 // xofview-shot: runs the viewer's start-up and frames in the current directory and writes one
 // frame's back buffer to a PNG. For thumbnails, bug reports and tests.
+#include "app/command_line.h"
 #include "app/viewer.h"
 #include "state/viewer_state.h"
 #include "controls/controls.h"
+#include "graphics/graphics.h"
 #include "render/frame.h"
+#include "scene/mesh_model.h"
 
 #include <d3d9.h>
 #include <d3dx9.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <shlobj.h>
+#else
 #include "testing/keyboard_seam.h"
+#include "testing/message_seam.h"
 #endif
 
 namespace {
 
 const char kUsage[] =
     "usage: xofview-shot [options]\n"
+    "       xofview-shot --thumbnail SIZE IN OUT [IN OUT]...\n"
     "Runs xofview in the current directory and writes the back buffer of one frame to a PNG.\n"
     "\n"
     "  --model FILE         the model to load instead of op.x\n"
     "  --frame N            the frame to write, counted from 1 (default 1)\n"
     "  --out FILE           the PNG to write (default xofview-shot.png)\n"
+    "                       Repeated --model M --out P pairs shoot several models in one run:\n"
+    "                       the device starts once and each next model comes in as a dropped\n"
+    "                       file does, keeping the view and values of the one before.\n"
+    "  --thumbnail SIZE IN OUT [IN OUT]...\n"
+    "                       the model IN alone (no text, no filter), framed to its bounds from\n"
+    "                       the viewer's starting direction, as a SIZE x SIZE PNG OUT (SIZE 16..\n"
+    "                       4096). A model that does not load gives no OUT and exit status 1.\n"
     "  --set FIELD=VALUE    set a viewer value before the first frame; repeatable. Fields:\n"
     "                       filterRed filterGreen filterBlue filterAlpha (0..255),\n"
     "                       ambientRed ambientGreen ambientBlue (0.05..1, the shown percent\n"
@@ -37,6 +54,7 @@ const char kUsage[] =
     "                       KEYS is a comma list: A..Z, 0..9, Esc, PageUp, PageDown,\n"
     "                       Num0..Num9, NumAdd, NumSubtract, NumMultiply, NumDivide\n"
     "  --help               this text\n"
+    "  --version            the version\n"
     "\n"
     "Example: xofview-shot --set lastMouseX=400 --keys 2,U@1-60 --frame 60 --out tint.png\n";
 
@@ -46,9 +64,28 @@ struct HeldKeys {
     int to;
 };
 
+#ifdef _WIN32
+// The C runtime hands main its arguments in the ANSI code page.
+const UINT kArgumentCodePage = CP_ACP;
+#else
+const UINT kArgumentCodePage = CP_UTF8;
+#endif
+
+// What the viewer's model path field holds, less its terminating zero.
+const size_t kLongestModelFile = 255;
+const D3DCOLOR kClearColour = 0xFF3CA3B9; // the viewer's, behind every frame
+const int kSmallestThumbnail = 16;
+const int kLargestThumbnail = 4096;
+
+// One model and the PNG it goes to; names as given on the command line.
+struct Shot {
+    std::string model;
+    std::string out;
+};
+
 struct Options {
-    std::string model = "op.x";
-    std::string out = "xofview-shot.png";
+    std::vector<Shot> shots;
+    int thumbnailSize = 0; // 0: frames of the viewer, not thumbnails
     int frame = 1;
     std::vector<std::string> settings;
     std::vector<HeldKeys> held;
@@ -203,25 +240,68 @@ void ApplySetting(const std::string& setting) {
     Fail("unknown field '" + field + "' for --set");
 }
 
+// --thumbnail SIZE IN OUT [IN OUT]...: the pairs run up to the next option.
+int ParseThumbnails(int argc, char** argv, int i, Options* options) {
+    long size = 0;
+    if (i + 1 >= argc || !ParseInt(argv[i + 1], kSmallestThumbnail, kLargestThumbnail, &size))
+        Fail("--thumbnail takes a SIZE from 16 to 4096, then IN OUT pairs");
+    options->thumbnailSize = int(size);
+    i += 2;
+    int pairs = 0;
+    while (i < argc && std::strncmp(argv[i], "--", 2) != 0) {
+        if (i + 1 >= argc) Fail(std::string("--thumbnail: no OUT for ") + argv[i]);
+        options->shots.push_back({argv[i], argv[i + 1]});
+        i += 2;
+        ++pairs;
+    }
+    if (pairs == 0) Fail("--thumbnail takes at least one IN OUT pair");
+    return i - 1;
+}
+
+void CheckShots(Options* options, bool thumbnails, bool framesAsked) {
+    if (thumbnails && (framesAsked || options->thumbnailSize == 0))
+        Fail("--thumbnail takes no --model, --out, --frame, --set or --keys");
+    if (options->shots.empty()) options->shots.push_back({"op.x", ""});
+    if (options->shots.size() == 1 && options->shots[0].out.empty())
+        options->shots[0].out = "xofview-shot.png";
+    for (const Shot& shot : options->shots)
+        if (shot.out.empty()) Fail("--model " + shot.model + " has no --out");
+}
+
 Options ParseOptions(int argc, char** argv) {
     Options options;
+    bool thumbnails = false;
+    bool framesAsked = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             std::exit(0);
         }
+        if (arg == "--version") {
+            std::printf("xofview-shot %s\n", kViewerVersion);
+            std::exit(0);
+        }
+        if (arg == "--thumbnail") {
+            if (thumbnails) Fail("--thumbnail once, with all its IN OUT pairs");
+            thumbnails = true;
+            i = ParseThumbnails(argc, argv, i, &options);
+            continue;
+        }
         if (i + 1 >= argc) Fail("unknown option or missing value: " + arg);
         const std::string value = argv[++i];
         long number = 0;
+        framesAsked = true;
         if (arg == "--model") {
-            if (value.size() >= sizeof viewer.modelPath) Fail("--model name too long");
-            options.model = value;
+            options.shots.push_back({value, ""});
+        } else if (arg == "--out") {
+            // An --out belongs to the --model before it; alone, it is op.x's.
+            if (options.shots.empty()) options.shots.push_back({"op.x", ""});
+            if (!options.shots.back().out.empty()) Fail("--out " + value + " has no --model");
+            options.shots.back().out = value;
         } else if (arg == "--frame") {
             if (!ParseInt(value, 1, 1000000, &number)) Fail("--frame takes a number from 1");
             options.frame = int(number);
-        } else if (arg == "--out") {
-            options.out = value;
         } else if (arg == "--set") {
             options.settings.push_back(value);
         } else if (arg == "--keys") {
@@ -234,6 +314,7 @@ Options ParseOptions(int argc, char** argv) {
             Fail("unknown option: " + arg);
         }
     }
+    CheckShots(&options, thumbnails, framesAsked);
     return options;
 }
 
@@ -250,13 +331,248 @@ void HoldKeysOf(const Options& options, int frame) {
 #endif
 }
 
-bool SaveBackBuffer(const std::string& path) {
+bool SaveBackBuffer(const std::string& ansiPath) {
     IDirect3DSurface9* surface = nullptr;
     if (viewer.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface) != 0) return false;
     const HRESULT result =
-        D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, surface, nullptr, nullptr);
+        D3DXSaveSurfaceToFileA(ansiPath.c_str(), D3DXIFF_PNG, surface, nullptr, nullptr);
     surface->Release();
     return result == 0;
+}
+
+// The name as the platform's file functions take it, or a message and false.
+bool AnsiName(const std::string& name, size_t longest, std::string* ansi) {
+    std::string problem;
+    if (ModelFileName(name.c_str(), kArgumentCodePage, longest, ansi, &problem)) return true;
+    std::fprintf(stderr, "xofview-shot: %s: %s\n", name.c_str(), problem.c_str());
+    return false;
+}
+
+// Hands every waiting message to the window procedure; false once WM_QUIT has come.
+bool DispatchWaitingMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) return false;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return true;
+}
+
+// The next model comes in as a file dropped on the window does, through WM_DROPFILES.
+#ifdef _WIN32
+bool DropFile(const std::string& path) {
+    // GHND zero-fills: the list of names ends with the two zeros after this one name.
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + path.size() + 2);
+    if (!memory) return false;
+    auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = FALSE;
+    std::memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), path.data(), path.size());
+    GlobalUnlock(memory);
+    if (PostMessageA(viewer.windowHandle, WM_DROPFILES, WPARAM(memory), 0)) return true;
+    GlobalFree(memory);
+    return false;
+}
+#else
+bool DropFile(const std::string& path) {
+    return xoftest::DropFiles(viewer.windowHandle, {path});
+}
+#endif
+
+// Brings in shot i's model: the first at start-up, each next one dropped on the window. True
+// when it loaded and is the model now.
+bool BringInModel(const Options& options, size_t i) {
+    if (i == 0) {
+        std::string ansiModel;
+        StartViewer(AnsiName(options.shots[0].model, kLongestModelFile, &ansiModel)
+                        ? ansiModel.c_str()
+                        : "");
+        for (const std::string& setting : options.settings)
+            ApplySetting(setting);
+        return viewer.model && viewer.model->mesh;
+    }
+    const MeshModel* before = viewer.model;
+    if (!DropFile(options.shots[i].model)) return false;
+    // A drop that loads replaces the model; one that does not keeps it.
+    return DispatchWaitingMessages() && viewer.model != before;
+}
+
+// Frames 1..options.frame of the viewer, the last one written to the shot's PNG.
+bool ShootFrames(const Options& options, const std::string& ansiOut) {
+    for (int frame = 1; frame <= options.frame; ++frame) {
+        if (!DispatchWaitingMessages()) {
+            std::fprintf(stderr, "xofview-shot: the viewer quit at frame %d\n", frame);
+            return false;
+        }
+        HoldKeysOf(options, frame);
+        UpdateControls();
+        RenderFrame();
+        bool written = true;
+        if (frame == options.frame) written = SaveBackBuffer(ansiOut);
+        PresentFrame();
+        if (!written) return false;
+    }
+    return true;
+}
+
+// The centre of the model's bounding box and the radius of the sphere about it that holds every
+// vertex. False for a model with no vertices.
+bool ModelBounds(ID3DXMesh* mesh, D3DXVECTOR3* centre, float* radius) {
+    const DWORD count = mesh ? mesh->GetNumVertices() : 0;
+    const DWORD stride = count ? mesh->GetNumBytesPerVertex() : 0;
+    void* data = nullptr;
+    if (count == 0 || mesh->LockVertexBuffer(D3DLOCK_READONLY, &data) != 0) return false;
+    auto position = [&](DWORD i) {
+        return *reinterpret_cast<const D3DXVECTOR3*>(static_cast<const char*>(data) + i * stride);
+    };
+    D3DXVECTOR3 low = position(0), high = position(0);
+    for (DWORD i = 1; i < count; ++i) {
+        const D3DXVECTOR3 p = position(i);
+        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    *centre = {(low.x + high.x) / 2, (low.y + high.y) / 2, (low.z + high.z) / 2};
+    float farthest = 0.0f;
+    for (DWORD i = 0; i < count; ++i) {
+        const D3DXVECTOR3 p = position(i);
+        const float dx = p.x - centre->x, dy = p.y - centre->y, dz = p.z - centre->z;
+        farthest = std::max(farthest, dx * dx + dy * dy + dz * dz);
+    }
+    mesh->UnlockVertexBuffer();
+    *radius = std::sqrt(farthest);
+    return std::isfinite(*radius);
+}
+
+// Draws the model alone into a square viewport of the back buffer, centred on its bounds and
+// seen along the viewer's starting line of sight, lit by the viewer's light. Returns the side.
+int DrawThumbnailScene() {
+    const int side = std::min(viewer.backBufferWidth, viewer.backBufferHeight);
+    D3DXVECTOR3 centre = {0, 0, 0};
+    float radius = 0.0f;
+    if (!ModelBounds(viewer.model->mesh, &centre, &radius) || radius <= 0.0f) radius = 1.0f;
+
+    const float fieldOfView = 1.0471975803375244f; // the viewer's: pi/3, square
+    const float distance = 1.08f * radius / std::sin(fieldOfView / 2);
+    // The viewer starts at (0, 5, -10) looking at (0, 4, -8).
+    D3DXVECTOR3 sight = {0.0f, -1.0f, 2.0f};
+    D3DXVec3Normalize(&sight, &sight);
+    const Vector3 eye = {-sight.x * distance, -sight.y * distance, -sight.z * distance};
+    const Vector3 target = {0.0f, 0.0f, 0.0f};
+    const Vector3 up = {0.0f, 1.0f, 0.0f};
+
+    IDirect3DDevice9* device = viewer.device;
+    const D3DVIEWPORT9 square = {0, 0, DWORD(side), DWORD(side), 0.0f, 1.0f};
+    device->SetViewport(&square);
+    device->BeginScene();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kClearColour, 1.0f, 0);
+    ApplyLight();
+    SetViewTransform(eye, target, up);
+    SetProjectionTransform(fieldOfView, 1.0f, distance / 100, distance + 2 * radius);
+    DrawMeshModel(viewer.model, Vector3{-centre.x, -centre.y, -centre.z}, Vector3{0, 0, 0});
+    device->EndScene();
+    return side;
+}
+
+// The back buffer's pixels as 0xRRGGBB, row after row, side x side from its top left.
+bool ReadSquare(int side, std::vector<uint32_t>* pixels) {
+    IDirect3DDevice9* device = viewer.device;
+    IDirect3DSurface9* backBuffer = nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    D3DSURFACE_DESC desc = {};
+    D3DLOCKED_RECT locked = {};
+    bool read = device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer) == 0 &&
+                backBuffer->GetDesc(&desc) == 0 &&
+                (desc.Format == D3DFMT_R5G6B5 || desc.Format == D3DFMT_X8R8G8B8 ||
+                 desc.Format == D3DFMT_A8R8G8B8) &&
+                device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                                    D3DPOOL_SYSTEMMEM, &copy, nullptr) == 0 &&
+                device->GetRenderTargetData(backBuffer, copy) == 0 &&
+                copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == 0;
+    if (read) {
+        pixels->resize(size_t(side) * side);
+        for (int y = 0; y < side; ++y) {
+            const char* row = static_cast<const char*>(locked.pBits) + size_t(y) * locked.Pitch;
+            for (int x = 0; x < side; ++x) {
+                uint32_t rgb;
+                if (desc.Format == D3DFMT_R5G6B5) {
+                    const uint16_t p = reinterpret_cast<const uint16_t*>(row)[x];
+                    const uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+                    rgb = ((r * 255 + 15) / 31) << 16 | ((g * 255 + 31) / 63) << 8 |
+                          (b * 255 + 15) / 31;
+                } else {
+                    rgb = reinterpret_cast<const uint32_t*>(row)[x] & 0xFFFFFF;
+                }
+                (*pixels)[size_t(y) * side + x] = rgb;
+            }
+        }
+        copy->UnlockRect();
+    }
+    if (copy) copy->Release();
+    if (backBuffer) backBuffer->Release();
+    return read;
+}
+
+// One channel (shift 16, 8 or 0) of the square image at a point, bilinear between pixels.
+float Sample(const std::vector<uint32_t>& pixels, int side, float x, float y, int shift) {
+    x = std::clamp(x, 0.0f, float(side - 1));
+    y = std::clamp(y, 0.0f, float(side - 1));
+    const int x0 = int(x), y0 = int(y);
+    const int x1 = std::min(x0 + 1, side - 1), y1 = std::min(y0 + 1, side - 1);
+    const float fx = x - x0, fy = y - y0;
+    auto at = [&](int px, int py) {
+        return float((pixels[size_t(py) * side + px] >> shift) & 255);
+    };
+    return (at(x0, y0) * (1 - fx) + at(x1, y0) * fx) * (1 - fy) +
+           (at(x0, y1) * (1 - fx) + at(x1, y1) * fx) * fy;
+}
+
+// The square scaled to size x size: each pixel averages the samples its area covers, so a
+// smaller thumbnail is smoothed rather than picked out of every n-th pixel.
+std::vector<uint32_t> Scale(const std::vector<uint32_t>& pixels, int side, int size) {
+    const float step = float(side) / size;
+    const int samples = std::max(1, int(std::ceil(step)));
+    std::vector<uint32_t> scaled(size_t(size) * size);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            uint32_t rgb = 0;
+            for (int shift : {16, 8, 0}) {
+                float sum = 0;
+                for (int sy = 0; sy < samples; ++sy)
+                    for (int sx = 0; sx < samples; ++sx)
+                        sum += Sample(pixels, side, (x + (sx + 0.5f) / samples) * step - 0.5f,
+                                      (y + (sy + 0.5f) / samples) * step - 0.5f, shift);
+                rgb |= uint32_t(std::lround(sum / (samples * samples))) << shift;
+            }
+            scaled[size_t(y) * size + x] = rgb;
+        }
+    return scaled;
+}
+
+bool WritePng(const std::vector<uint32_t>& pixels, int size, const std::string& ansiOut) {
+    IDirect3DSurface9* surface = nullptr;
+    D3DLOCKED_RECT locked = {};
+    if (viewer.device->CreateOffscreenPlainSurface(UINT(size), UINT(size), D3DFMT_X8R8G8B8,
+                                                   D3DPOOL_SYSTEMMEM, &surface, nullptr) != 0)
+        return false;
+    bool written = surface->LockRect(&locked, nullptr, 0) == 0;
+    if (written) {
+        for (int y = 0; y < size; ++y)
+            std::memcpy(static_cast<char*>(locked.pBits) + size_t(y) * locked.Pitch,
+                        &pixels[size_t(y) * size], size_t(size) * 4);
+        surface->UnlockRect();
+        written =
+            D3DXSaveSurfaceToFileA(ansiOut.c_str(), D3DXIFF_PNG, surface, nullptr, nullptr) == 0;
+    }
+    surface->Release();
+    return written;
+}
+
+bool ShootThumbnail(int size, const std::string& ansiOut) {
+    const int side = DrawThumbnailScene();
+    std::vector<uint32_t> square;
+    if (!ReadSquare(side, &square)) return false;
+    return WritePng(Scale(square, side, size), size, ansiOut);
 }
 
 } // namespace
@@ -271,35 +587,30 @@ int main(int argc, char** argv) {
     // before the first frame.
     for (const std::string& setting : options.settings)
         ApplySetting(setting);
-    StartViewer(options.model.c_str());
-    for (const std::string& setting : options.settings)
-        ApplySetting(setting);
 
     int status = 0;
-    for (int frame = 1; frame <= options.frame; ++frame) {
-        MSG message;
-        bool quit = false;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                quit = true;
-                break;
-            }
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        if (quit) {
-            std::fprintf(stderr, "xofview-shot: the viewer quit at frame %d\n", frame);
+    for (size_t i = 0; i < options.shots.size(); ++i) {
+        const Shot& shot = options.shots[i];
+        std::string ansiOut;
+        const bool loaded = BringInModel(options, i);
+        if (!AnsiName(shot.out, MAX_PATH - 1, &ansiOut)) {
             status = 1;
-            break;
+            continue;
         }
-        HoldKeysOf(options, frame);
-        UpdateControls();
-        RenderFrame();
-        if (frame == options.frame && !SaveBackBuffer(options.out)) {
-            std::fprintf(stderr, "xofview-shot: could not write %s\n", options.out.c_str());
+        // A model that did not load leaves the one before it in view (a first one that does
+        // not load leaves the viewer's empty scene, a frame worth having; not a thumbnail).
+        if (!loaded && (options.thumbnailSize || i > 0)) {
+            std::fprintf(stderr, "xofview-shot: no picture of %s\n", shot.model.c_str());
             status = 1;
+            continue;
         }
-        PresentFrame();
+        const bool written = options.thumbnailSize ? ShootThumbnail(options.thumbnailSize, ansiOut)
+                                                   : ShootFrames(options, ansiOut);
+        if (!written) {
+            std::fprintf(stderr, "xofview-shot: could not write %s\n", shot.out.c_str());
+            status = 1;
+            if (!options.thumbnailSize) break;
+        }
     }
     ShutdownViewer();
     return status;

@@ -85,7 +85,11 @@ void ShutdownViewer() {
 }
 
 void RunViewer() {
-    StartViewer(kModelFile);
+    RunViewer(kModelFile);
+}
+
+void RunViewer(const char* modelFile) {
+    StartViewer(modelFile);
     while (RunLoopPass()) {
     }
     ShutdownViewer();

@@ -7,6 +7,8 @@
 
 // Sets up the window and graphics, runs the loop until WM_QUIT and ends the process.
 [[noreturn]] void RunViewer();
+// The same with another model than "op.x" (a code-page-932 name).
+[[noreturn]] void RunViewer(const char* modelFile);
 
 // Start-up up to the first frame: state defaults, brush, class, window, graphics, with the
 // model loaded from modelFile. Ends the process with status 1 when graphics cannot start.

@@ -52,6 +52,53 @@ TEST(Cp932, UnrepresentableCharactersBecomeQuestionMarks) {
     EXPECT_EQ(win32::Utf16ToCp932(u"\u30D3x\U0001F600"), "\x83\x72x?");
 }
 
+// The conversions the viewer's command line goes through: argument bytes to UTF-16 to the ANSI
+// code page, with what it cannot spell reported rather than guessed.
+TEST(CodePages, ConvertThroughUtf16AndReportWhatTheAnsiPageLacks) {
+    const char* name = "モデル a.x";
+    const int wideLength = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
+    ASSERT_EQ(wideLength, 8); // seven characters and the terminating zero
+    std::u16string wide(wideLength, u'\0');
+    ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, name, -1, wide.data(), wideLength), 8);
+    EXPECT_EQ(wide, std::u16string(u"モデル a.x", 8));
+
+    BOOL usedDefault = TRUE;
+    char ansi[32] = {};
+    ASSERT_EQ(WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), -1, ansi, sizeof ansi,
+                                  nullptr, &usedDefault),
+              11);
+    EXPECT_EQ(std::string(ansi), Utf8ToCp932("モデル a.x"));
+    EXPECT_FALSE(usedDefault);
+
+    const std::u16string lacking = u"caf\u00E9\U0001F600";
+    ASSERT_EQ(WideCharToMultiByte(932, 0, lacking.data(), int(lacking.size()), ansi, sizeof ansi,
+                                  nullptr, &usedDefault),
+              5);
+    EXPECT_EQ(std::string(ansi, 5), "caf??");
+    EXPECT_TRUE(usedDefault);
+
+    EXPECT_EQ(MultiByteToWideChar(932, 0, "\x83\x72", 2, wide.data(), 1), 1);
+    EXPECT_EQ(wide[0], u'ビ');
+}
+
+TEST(CodePages, FailAsWindowsDoesOnBadInputAndShortBuffers) {
+    char16_t wide[4];
+    SetLastError(0);
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\xFF", 2, wide, 4), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_UNICODE_TRANSLATION));
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a\xFF", 2, wide, 4), 2); // U+FFFD without the flag
+    EXPECT_EQ(wide[1], u'\uFFFD');
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abcde", 5, wide, 4), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(MultiByteToWideChar(1252, 0, "a", 1, wide, 4), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    BOOL usedDefault = FALSE;
+    char out[4];
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, out, 4, nullptr, &usedDefault), 0);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"\u00E9", 1, out, 4, nullptr, nullptr), 2);
+}
+
 std::string Format(const char* format, ...) {
     char buffer[1100];
     va_list args;

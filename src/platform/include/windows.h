@@ -20,6 +20,7 @@ typedef uint32_t ULONG;
 typedef int32_t INT;
 typedef uint32_t UINT;
 typedef int32_t BOOL;
+typedef BOOL* LPBOOL;
 typedef int16_t SHORT;
 typedef uint16_t USHORT;
 typedef char CHAR;
@@ -162,8 +163,10 @@ inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0,
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_GEN_FAILURE 31L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
@@ -425,6 +428,17 @@ int WINAPI wvsprintfA(LPSTR buffer, LPCSTR format, va_list arguments);
 // wingdi
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour);
 BOOL WINAPI DeleteObject(HGDIOBJ object);
+
+// stringapiset: the ANSI code page is 932. No best-fit mappings: a character code page 932
+// lacks becomes '?' and is reported through usedDefaultChar.
+#define CP_ACP 0
+#define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x00000008
+#define WC_NO_BEST_FIT_CHARS 0x00000400
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide,
+                               int wideLength);
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text,
+                               int length, LPCSTR defaultChar, LPBOOL usedDefaultChar);
 
 // winbase
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);

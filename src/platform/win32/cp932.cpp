@@ -9,7 +9,26 @@
 
 namespace {
 
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
+constexpr std::string_view kReplacementCharacterUtf16("\xFD\xFF", 2);
 constexpr char kDefaultChar = '?';
+
+std::string Utf16Bytes(std::u16string_view utf16) {
+    std::string bytes;
+    for (char16_t unit : utf16) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+std::u16string Utf16FromBytes(std::string_view bytes) {
+    std::u16string utf16;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        utf16 += char16_t(static_cast<unsigned char>(bytes[i]) |
+                          static_cast<unsigned char>(bytes[i + 1]) << 8);
+    return utf16;
+}
 
 // How many input bytes one unconvertible unit spans, so it can be skipped whole.
 using SkipWidth = size_t (*)(std::string_view rest);
@@ -35,9 +54,10 @@ size_t SkipUtf16Unit(std::string_view rest) {
 }
 
 // Converts `input` with iconv into `out`'s bytes. Each unconvertible unit of the input (its
-// width given by `skip`) becomes `replacement`; with no replacement the conversion fails there.
+// width given by `skip`) becomes `replacement`, counted in `replaced` when that is given; with no
+// replacement the conversion fails there.
 bool Convert(const char* to, const char* from, std::string_view input, std::string& out,
-             const std::string_view* replacement, SkipWidth skip) {
+             const std::string_view* replacement, SkipWidth skip, size_t* replaced = nullptr) {
     out.clear();
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
@@ -58,6 +78,7 @@ bool Convert(const char* to, const char* from, std::string_view input, std::stri
         size_t width = skip(std::string_view(in, inLeft));
         if (width == 0 || width > inLeft) width = inLeft;
         out += *replacement;
+        if (replaced) ++*replaced;
         in += width;
         inLeft -= width;
     }
@@ -73,6 +94,15 @@ bool Convert(const char* to, const char* from, std::string_view input, std::stri
 // U+30FB (katakana middle dot), Windows' replacement when it decodes code page 932.
 constexpr std::string_view kMiddleDotUtf8 = "\xE3\x83\xBB";
 constexpr char kMiddleDotUtf32[] = {'\xFB', '\x30', '\0', '\0'};
+constexpr std::string_view kMiddleDotUtf16("\xFB\x30", 2);
+
+// Converts with a replacement, for the conversions that always succeed.
+std::string Replacing(const char* to, const char* from, std::string_view input,
+                      std::string_view replacement, SkipWidth skip, size_t* replaced = nullptr) {
+    std::string out;
+    Convert(to, from, input, out, &replacement, skip, replaced);
+    return out;
+}
 
 } // namespace
 
@@ -114,22 +144,27 @@ std::string Cp932ToUtf8(std::string_view cp932) {
 }
 
 std::string Utf8ToCp932(std::string_view utf8) {
-    std::string out;
-    const std::string_view replacement(&kDefaultChar, 1);
-    Convert("CP932", "UTF-8", utf8, out, &replacement, SkipUtf8Character);
-    return out;
+    return Replacing("CP932", "UTF-8", utf8, std::string_view(&kDefaultChar, 1), SkipUtf8Character);
 }
 
-std::string Utf16ToCp932(std::u16string_view utf16) {
-    std::string bytes;
-    for (char16_t unit : utf16) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
-    std::string out;
-    const std::string_view replacement(&kDefaultChar, 1);
-    Convert("CP932", "UTF-16LE", bytes, out, &replacement, SkipUtf16Unit);
-    return out;
+std::string Utf16ToCp932(std::u16string_view utf16, size_t* replaced) {
+    return Replacing("CP932", "UTF-16LE", Utf16Bytes(utf16), std::string_view(&kDefaultChar, 1),
+                     SkipUtf16Unit, replaced);
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16, size_t* replaced) {
+    return Replacing("UTF-8", "UTF-16LE", Utf16Bytes(utf16), kReplacementCharacter, SkipUtf16Unit,
+                     replaced);
+}
+
+std::u16string Cp932ToUtf16(std::string_view cp932, size_t* replaced) {
+    return Utf16FromBytes(
+        Replacing("UTF-16LE", "CP932", cp932, kMiddleDotUtf16, SkipCp932Character, replaced));
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8, size_t* replaced) {
+    return Utf16FromBytes(Replacing("UTF-16LE", "UTF-8", utf8, kReplacementCharacterUtf16,
+                                    SkipUtf8Character, replaced));
 }
 
 } // namespace win32

@@ -1,0 +1,101 @@
+// The viewer's command line: an optional model file, --help and --version.
+#include "app/command_line.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+const char kViewerVersion[] = "1.0.0";
+
+namespace {
+
+// What the viewer's model path field holds, less its terminating zero.
+const size_t kLongestModelFile = 255;
+
+const char kUsage[] =
+    "usage: xofview [FILE]\n"
+    "Shows the DirectX .x model FILE (default: op.x in the current directory) under the filter\n"
+    "image from the current directory. Drop another .x file on the window to replace it.\n"
+    "\n"
+    "  --help       this text\n"
+    "  --version    the version\n";
+
+CommandLine Finish(int exitStatus) {
+    CommandLine commandLine;
+    commandLine.runViewer = false;
+    commandLine.exitStatus = exitStatus;
+    return commandLine;
+}
+
+CommandLine Refuse(const std::string& message) {
+    std::fprintf(stderr, "xofview: %s\n(see xofview --help)\n", message.c_str());
+    return Finish(2);
+}
+
+} // namespace
+
+bool ModelFileName(const char* argument, UINT argumentCodePage, size_t maxBytes, std::string* name,
+                   std::string* problem) {
+    // Through UTF-16, as Windows converts: what code page 932 lacks comes back as a default.
+    const int wideLength = MultiByteToWideChar(argumentCodePage, 0, argument, -1, nullptr, 0);
+    std::basic_string<WCHAR> wide(wideLength > 0 ? size_t(wideLength) : 0, WCHAR(0));
+    BOOL usedDefault = FALSE;
+    int length = 0;
+    if (wideLength > 0 &&
+        MultiByteToWideChar(argumentCodePage, 0, argument, -1, wide.data(), wideLength) > 0)
+        length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), -1, nullptr, 0,
+                                     nullptr, &usedDefault);
+    std::string converted(length > 0 ? size_t(length) : 0, '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), -1, converted.data(), length,
+                            nullptr, &usedDefault);
+    if (!converted.empty()) converted.pop_back(); // the terminating zero
+    // '?' is what the C runtime gives for a character the code page lacks; no file name holds one.
+    if (length <= 0 || usedDefault || converted.find('?') != std::string::npos) {
+        *problem = "\"" + std::string(argument) + "\" cannot be written in code page 932";
+        return false;
+    }
+    if (converted.empty() || converted.size() > maxBytes) {
+        *problem = converted.empty()
+                       ? "the file name is empty"
+                       : "its path is longer than " + std::to_string(maxBytes) + " bytes";
+        return false;
+    }
+    *name = converted;
+    return true;
+}
+
+CommandLine ReadCommandLine(int argc, char** argv, UINT argumentCodePage) {
+    CommandLine commandLine;
+    bool optionsEnded = false;
+    const char* file = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (!optionsEnded && argument[0] == '-' && argument[1] != '\0') {
+            if (std::strcmp(argument, "--") == 0) {
+                optionsEnded = true;
+            } else if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+                std::fputs(kUsage, stdout);
+                return Finish(0);
+            } else if (std::strcmp(argument, "--version") == 0) {
+                std::printf("xofview %s\n", kViewerVersion);
+                return Finish(0);
+            } else {
+                return Refuse(std::string("unknown option: ") + argument);
+            }
+        } else if (file) {
+            return Refuse("one model at a time: " + std::string(argument));
+        } else {
+            file = argument;
+        }
+    }
+    if (file) {
+        std::string problem;
+        if (!ModelFileName(file, argumentCodePage, kLongestModelFile, &commandLine.modelFile,
+                           &problem))
+            return Refuse("file ignored: " + problem);
+    }
+    return commandLine;
+}
