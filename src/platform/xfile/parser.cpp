@@ -278,6 +278,10 @@ template <class Lexer> bool Parser<Lexer>::AddValues(const Token& t) {
             numbers.PushReal(static_cast<float>(t.number));
         ++node.numbers_count;
         need_separator_ = true;
+        // Arrays are long runs of numbers: the text lexer reads the rest of the run itself.
+        if constexpr (std::is_same_v<Lexer, TextLexer>)
+            node.numbers_count +=
+                static_cast<uint32_t>(lex_.ReadNumberRun(numbers, need_separator_));
         return true;
     }
     if constexpr (std::is_same_v<Lexer, BinaryLexer>) {

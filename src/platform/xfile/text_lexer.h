@@ -19,6 +19,11 @@ class TextLexer {
     // starts with a digit (object names such as `1stBone`).
     void Next(Token& t, bool name_wanted = false);
 
+    // After a number: reads the numbers and separators that follow straight into `out`, up to
+    // the first thing that is neither; returns how many numbers it read. `need_separator` says
+    // whether a ',' or ';' must come before the next number, before and after.
+    size_t ReadNumberRun(NumberStore& out, bool& need_separator);
+
     size_t size() const { return static_cast<size_t>(end_ - begin_); }
 
   private:
