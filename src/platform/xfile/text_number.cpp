@@ -3,9 +3,11 @@
 // way. Both give the correctly rounded double that std::from_chars gives.
 #include "xfile/text_number.h"
 
+#include <bit>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace xfile {
 namespace {
@@ -27,8 +29,61 @@ double Scaled(uint64_t digits, int exponent, bool negative) {
     return negative ? -value : value;
 }
 
-// `-?digits(.digits)?` with at most 15 digits, followed by whitespace, ',' or ';'; nullptr for
-// anything else.
+// How many digits lead the 8 bytes at `p`, and their value: the bytes are tested and converted
+// together, as exporters' numbers are short runs of digits.
+int LeadingDigits(const char* p, uint64_t& value) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    // A byte is a digit when its high nibble is 3 and adding 6 keeps it so. A carry out of a
+    // non-digit byte only reaches the bytes after it, which are not counted.
+    const uint64_t high = 0xF0F0F0F0F0F0F0F0ull, threes = 0x3030303030303030ull;
+    const uint64_t not_digit =
+        ((w & high) ^ threes) | (((w + 0x0606060606060606ull) & high) ^ threes);
+    const int count = not_digit ? std::countr_zero(not_digit) / 8 : 8;
+    if (count == 0) {
+        value = 0;
+        return 0;
+    }
+    // The digits, moved to the top bytes so the bytes below read as leading zeros.
+    uint64_t v = (w - threes) << (8 * (8 - count));
+    v = v * 10 + (v >> 8);
+    v = (((v & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+         (((v >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
+        32;
+    value = v;
+    return count;
+}
+
+constexpr uint64_t kIntegerPowers[] = {1,      10,      100,      1000,     10000,
+                                       100000, 1000000, 10000000, 100000000};
+
+// `-?digits(.digits)?` with at most 15 digits, followed by whitespace, ',' or ';', with 17
+// bytes readable from `p`; nullptr for anything else.
+const char* ReadShortDecimal(const char* p, LexedNumber& out) {
+    const bool negative = *p == '-';
+    const char* s = p + negative;
+    uint64_t digits;
+    const int whole = LeadingDigits(s, digits);
+    if (whole == 8) return nullptr;
+    s += whole;
+    const bool point = *s == '.';
+    int fraction = 0;
+    if (point) {
+        uint64_t more;
+        fraction = LeadingDigits(++s, more);
+        if (fraction == 8) return nullptr;
+        digits = digits * kIntegerPowers[fraction] + more;
+        s += fraction;
+    }
+    if (whole + fraction == 0) return nullptr;
+    if (!(static_cast<unsigned char>(*s) <= 0x20 || *s == ',' || *s == ';')) return nullptr;
+    out.dword = !point && !negative && digits <= 0xFFFFFFFFu;
+    out.value =
+        !point && !negative ? static_cast<double>(digits) : Scaled(digits, -fraction, negative);
+    return s;
+}
+
+// The same near the end of the text, a byte at a time.
 const char* ReadPlainDecimal(const char* p, const char* end, LexedNumber& out) {
     const bool negative = *p == '-';
     const char* s = p + negative;
@@ -177,7 +232,9 @@ const char* ReadGeneralNumber(const char* start, const char* end, LexedNumber& o
 } // namespace
 
 const char* ReadNumber(const char* p, const char* end, LexedNumber& out) {
-    if (const char* after = ReadPlainDecimal(p, end, out)) return after;
+    // Sign, 7 + 7 digits and a point leave the last byte read at p + 16.
+    const char* after = end - p >= 17 ? ReadShortDecimal(p, out) : ReadPlainDecimal(p, end, out);
+    if (after) return after;
     return ReadGeneralNumber(p, end, out);
 }
 
