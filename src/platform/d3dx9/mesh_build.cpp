@@ -288,6 +288,7 @@ class MeshAppender {
     HRESULT ReadMaterialList(const Node& node, uint32_t face_count);
     void SplitByNormals(uint32_t vertex_count);
     void PlaceInWorld(const D3DXMATRIX& world);
+    void ReleaseCornerInputs();
     HRESULT WriteVertices(bool has_normals);
     void ReleaseVertexInputs();
     void WriteTriangles(uint32_t base, bool has_material_list);
@@ -509,16 +510,21 @@ HRESULT MeshAppender::WriteVertices(bool has_normals) {
     return D3D_OK;
 }
 
-// Only the polygons and their output vertices are needed once the vertices are written: the
-// rest goes, as the largest models are at their peak memory here.
-void MeshAppender::ReleaseVertexInputs() {
-    ReleaseStorage(positions_);
-    ReleaseStorage(coords_);
-    ReleaseStorage(colors_);
+// Once each corner has its output vertex, the file's corner and normal tables are not needed;
+// they go before the vertices are written, as the largest models are at their peak memory
+// from here on.
+void MeshAppender::ReleaseCornerInputs() {
     ReleaseStorage(corners_);
     ReleaseStorage(corner_normal_);
     ReleaseStorage(normal_values_);
     ReleaseStorage(normal_ids_);
+}
+
+// Only the polygons and their output vertices are needed once the vertices are written.
+void MeshAppender::ReleaseVertexInputs() {
+    ReleaseStorage(positions_);
+    ReleaseStorage(coords_);
+    ReleaseStorage(colors_);
     ReleaseStorage(source_);
     ReleaseStorage(vertex_normal_);
 }
@@ -583,6 +589,7 @@ HRESULT MeshAppender::Append(const MeshInstance& instance, bool& had_material_li
     had_material_list = !materials_.empty();
 
     SplitByNormals(vertex_count);
+    ReleaseCornerInputs();
     if (!instance.identity) PlaceInWorld(instance.world);
     const uint32_t base = out_.vertex_count;
     if (HRESULT hr = WriteVertices(parts.normals != nullptr); hr != D3D_OK) return hr;

@@ -106,8 +106,9 @@ template <class Lexer> class Parser {
 };
 
 template <class Lexer> bool Parser<Lexer>::Run() {
-    // Reserving what the data typically holds avoids copying the number array as it grows.
-    doc_.numbers_.reserve(lex_.size() / Lexer::kTypicalBytesPerNumber);
+    // Room for the most numbers the data can hold, so the array never moves as it grows: a
+    // move would hold it twice. The part never written is never made resident.
+    doc_.numbers_.reserve(lex_.size() / Lexer::kLeastBytesPerNumber + 1);
     Token t;
     for (;;) {
         if (!Next(t)) return false;

@@ -11,7 +11,7 @@ class TextLexer {
   public:
     // Text requires a `,` or `;` after each value.
     static constexpr bool kSeparatorsRequired = true;
-    static constexpr size_t kTypicalBytesPerNumber = 8; // "0.123456;"
+    static constexpr size_t kLeastBytesPerNumber = 2; // "1;"
 
     TextLexer(const char* begin, const char* end) : begin_(begin), p_(begin), end_(end) {}
 
