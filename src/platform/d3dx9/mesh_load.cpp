@@ -223,10 +223,9 @@ HRESULT LoadMesh(std::span<const uint8_t> bytes, xfile::LargeVector<unsigned cha
                  ID3DXBuffer** materials, ID3DXBuffer** effects, DWORD* material_count,
                  ID3DXMesh** mesh) {
     xfile::Document doc;
-    const HRESULT parsed = FromParseStatus(xfile::Parse(bytes, doc));
-    // The bytes are no longer needed once parsed: give their memory back before building.
-    // (`*file = {}` would only empty the vector and keep its storage.)
-    if (file) xfile::LargeVector<unsigned char>().swap(*file);
+    // The file's bytes go as soon as the reader is done with them, before the mesh is built.
+    const HRESULT parsed =
+        FromParseStatus(file ? xfile::Parse(*file, doc) : xfile::Parse(bytes, doc));
     if (FAILED(parsed)) return parsed;
     MeshGeometry geometry;
     if (HRESULT hr = BuildMeshGeometry(doc, geometry); FAILED(hr)) return hr;

@@ -229,6 +229,11 @@ class NumberStore {
     std::vector<uint64_t> integer_bits_ = std::vector<uint64_t>(1); // one word more than needed
 };
 
+class Document;
+// The two Parse overloads' common body (below).
+Status ParseFile(std::span<const uint8_t> bytes, LargeVector<uint8_t>* file, Document& doc,
+                 Error* error);
+
 class Document {
   public:
     class Children;
@@ -260,7 +265,7 @@ class Document {
 
   private:
     template <class Lexer> friend class Parser;
-    friend Status Parse(std::span<const uint8_t>, Document&, Error*);
+    friend Status ParseFile(std::span<const uint8_t>, LargeVector<uint8_t>*, Document&, Error*);
 
     Format format_ = Format::Text;
     int float_size_ = 32;
@@ -300,5 +305,8 @@ class Document::Children {
 
 // Parses a whole .x file held in memory into `doc` (replacing its contents).
 Status Parse(std::span<const uint8_t> bytes, Document& doc, Error* error = nullptr);
+// The same for a file's bytes held in `file`, which is emptied as soon as they are no longer
+// needed (a compressed file's once inflated), so that they are not held beside the document.
+Status Parse(LargeVector<uint8_t>& file, Document& doc, Error* error = nullptr);
 
 } // namespace xfile
