@@ -407,29 +407,25 @@ void MeshAppender::SplitByNormals(uint32_t vertex_count) {
     for (uint32_t i = 0; i < vertex_count; ++i)
         source_[i] = i;
     vertex_normal_.assign(vertex_count, D3DXVECTOR3{});
-    if (corner_normal_.empty()) {
-        corner_vertex_ = corners_;
-        return;
-    }
-    corner_vertex_.resize(corners_.size());
+    // Each corner's file vertex turns into its output vertex in place.
+    corner_vertex_ = std::move(corners_);
+    corners_.clear();
+    if (corner_normal_.empty()) return;
     std::vector<uint32_t> first_id(vertex_count, kNone);
     std::vector<uint64_t> copy_key; // per copy (output vertex - vertex_count): file vertex, id
     // Made at the first copy: most meshes need none, and its table is sized for every corner.
     std::optional<IndexSet> copies;
-    for (size_t c = 0; c < corners_.size(); ++c) {
-        const uint32_t v = corners_[c];
+    for (size_t c = 0; c < corner_vertex_.size(); ++c) {
+        const uint32_t v = corner_vertex_[c];
         const uint32_t normal = corner_normal_[c];
         const uint32_t id = normal_ids_[normal];
         if (first_id[v] == kNone) {
             first_id[v] = id;
             vertex_normal_[v] = normal_values_[normal];
-            corner_vertex_[c] = v;
-        } else if (first_id[v] == id) {
-            corner_vertex_[c] = v;
-        } else {
+        } else if (first_id[v] != id) {
             const uint64_t key = (uint64_t{v} << 32) | id;
             const uint32_t next = static_cast<uint32_t>(source_.size());
-            if (!copies) copies.emplace(corners_.size());
+            if (!copies) copies.emplace(corner_vertex_.size());
             const uint32_t copy = copies->FindOrAdd(HashOf(key), next, [&](uint32_t other) {
                 return copy_key[other - vertex_count] == key;
             });
@@ -510,11 +506,10 @@ HRESULT MeshAppender::WriteVertices(bool has_normals) {
     return D3D_OK;
 }
 
-// Once each corner has its output vertex, the file's corner and normal tables are not needed;
-// they go before the vertices are written, as the largest models are at their peak memory
+// Once each corner has its output vertex, the file's corner normals and normal tables are not
+// needed; they go before anything else is read, as the largest models are at their peak memory
 // from here on.
 void MeshAppender::ReleaseCornerInputs() {
-    ReleaseStorage(corners_);
     ReleaseStorage(corner_normal_);
     ReleaseStorage(normal_values_);
     ReleaseStorage(normal_ids_);
@@ -576,6 +571,10 @@ HRESULT MeshAppender::Append(const MeshInstance& instance, bool& had_material_li
     corner_normal_.clear();
     if (parts.normals)
         if (HRESULT hr = ReadNormals(*parts.normals); hr != D3D_OK) return hr;
+    // The per-vertex and per-face parts are read after the split, which is where the corner
+    // tables take the most memory; any of them that is malformed fails the load all the same.
+    SplitByNormals(vertex_count);
+    ReleaseCornerInputs();
     coords_.clear();
     if (parts.coords)
         if (HRESULT hr = ReadTextureCoords(*parts.coords, vertex_count); hr != D3D_OK) return hr;
@@ -588,8 +587,6 @@ HRESULT MeshAppender::Append(const MeshInstance& instance, bool& had_material_li
         if (HRESULT hr = ReadMaterialList(*parts.materials, polygons); hr != D3D_OK) return hr;
     had_material_list = !materials_.empty();
 
-    SplitByNormals(vertex_count);
-    ReleaseCornerInputs();
     if (!instance.identity) PlaceInWorld(instance.world);
     const uint32_t base = out_.vertex_count;
     if (HRESULT hr = WriteVertices(parts.normals != nullptr); hr != D3D_OK) return hr;
