@@ -4,6 +4,7 @@
 #include "d3dx9/mesh_build.h"
 
 #include "xfile/document.h"
+#include "xfile/large_buffer.h"
 
 #include <d3dx9.h>
 
@@ -16,6 +17,9 @@ namespace d3dx9 {
 namespace {
 
 using xfile::Document;
+// The builder's per-corner and per-vertex tables: huge pages and no zeroing before they are
+// filled, as a large mesh's tables take tens of thousands of page faults otherwise.
+using xfile::LargeVector;
 using xfile::Node;
 using xfile::Template;
 
@@ -267,7 +271,7 @@ class IndexSet {
     }
 
   private:
-    std::vector<uint32_t> slots_;
+    LargeVector<uint32_t> slots_;
     size_t mask_;
 };
 
@@ -297,19 +301,19 @@ class MeshAppender {
     const Layout& layout_;
     MeshGeometry& out_;
 
-    std::vector<D3DXVECTOR3> positions_;
-    std::vector<float> coords_;        // two per vertex, empty without texture coordinates
-    std::vector<D3DCOLOR> colors_;     // per vertex, empty without vertex colours
-    std::vector<uint32_t> face_start_; // polygon f's corners: [face_start_[f], face_start_[f+1])
-    std::vector<uint32_t> corners_;    // file vertex index of each corner
-    std::vector<D3DXVECTOR3> normal_values_;
-    std::vector<uint32_t> normal_ids_;    // per file normal: id of its value
-    std::vector<uint32_t> corner_normal_; // per corner: normal index, empty without normals
-    std::vector<uint32_t> polygon_material_;
+    LargeVector<D3DXVECTOR3> positions_;
+    LargeVector<float> coords_;        // two per vertex, empty without texture coordinates
+    LargeVector<D3DCOLOR> colors_;     // per vertex, empty without vertex colours
+    LargeVector<uint32_t> face_start_; // polygon f's corners: [face_start_[f], face_start_[f+1])
+    LargeVector<uint32_t> corners_;    // file vertex index of each corner
+    LargeVector<D3DXVECTOR3> normal_values_;
+    LargeVector<uint32_t> normal_ids_;    // per file normal: id of its value
+    LargeVector<uint32_t> corner_normal_; // per corner: normal index, empty without normals
+    LargeVector<uint32_t> polygon_material_;
     std::vector<XMaterial> materials_;
-    std::vector<uint32_t> source_;           // per output vertex: the file vertex it copies
-    std::vector<D3DXVECTOR3> vertex_normal_; // per output vertex
-    std::vector<uint32_t> corner_vertex_;    // per corner: output vertex
+    LargeVector<uint32_t> source_;           // per output vertex: the file vertex it copies
+    LargeVector<D3DXVECTOR3> vertex_normal_; // per output vertex
+    LargeVector<uint32_t> corner_vertex_;    // per corner: output vertex
 };
 
 HRESULT MeshAppender::ReadFaces(Values& v, uint32_t vertex_count) {
@@ -317,7 +321,7 @@ HRESULT MeshAppender::ReadFaces(Values& v, uint32_t vertex_count) {
     if (!v.Count(face_count) || face_count > v.left()) return E_FAIL;
     face_start_.assign(size_t{face_count} + 1, 0);
     corners_.clear();
-    corners_.reserve(std::min<size_t>(v.left(), size_t{face_count} * 3));
+    corners_.reserve(v.left()); // at most: the rest are the polygons' sizes
     for (uint32_t f = 0; f < face_count; ++f) {
         uint32_t n;
         if (!v.Count(n) || n < 3 || n > v.left()) return E_FAIL;
@@ -343,7 +347,7 @@ HRESULT MeshAppender::ReadNormals(const Node& node) {
     if (!v.Count(count) || count > v.left() / 3) return E_FAIL;
     normal_values_.resize(count);
     normal_ids_.resize(count);
-    std::vector<NormalKey> keys(count);
+    LargeVector<NormalKey> keys(count);
     IndexSet ids(count);
     for (uint32_t i = 0; i < count; ++i) {
         D3DXVECTOR3 n;
@@ -411,7 +415,7 @@ void MeshAppender::SplitByNormals(uint32_t vertex_count) {
     corner_vertex_ = std::move(corners_);
     corners_.clear();
     if (corner_normal_.empty()) return;
-    std::vector<uint32_t> first_id(vertex_count, kNone);
+    LargeVector<uint32_t> first_id(vertex_count, kNone);
     std::vector<uint64_t> copy_key; // per copy (output vertex - vertex_count): file vertex, id
     // Made at the first copy: most meshes need none, and its table is sized for every corner.
     std::optional<IndexSet> copies;
@@ -498,9 +502,19 @@ HRESULT MeshAppender::WriteVertices(bool has_normals) {
         uint8_t* dst = out_.vertices.data() + (base + j) * stride;
         const uint32_t s = source_[j];
         std::memcpy(dst, &positions_[s], 12);
-        if (has_normals) std::memcpy(dst + layout_.normal, &vertex_normal_[j], 12);
-        if (!colors_.empty()) std::memcpy(dst + layout_.diffuse, &colors_[s], 4);
-        if (!coords_.empty()) std::memcpy(dst + layout_.texture, &coords_[size_t{s} * 2], 8);
+        // The merged layout's parts this mesh lacks are zero.
+        if (has_normals)
+            std::memcpy(dst + layout_.normal, &vertex_normal_[j], 12);
+        else if (layout_.normal)
+            std::memset(dst + layout_.normal, 0, 12);
+        if (!colors_.empty())
+            std::memcpy(dst + layout_.diffuse, &colors_[s], 4);
+        else if (layout_.diffuse)
+            std::memset(dst + layout_.diffuse, 0, 4);
+        if (!coords_.empty())
+            std::memcpy(dst + layout_.texture, &coords_[size_t{s} * 2], 8);
+        else if (layout_.texture)
+            std::memset(dst + layout_.texture, 0, 8);
     }
     out_.vertex_count = static_cast<uint32_t>(total);
     return D3D_OK;
