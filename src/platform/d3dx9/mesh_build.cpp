@@ -55,6 +55,10 @@ class Values {
         return static_cast<float>(out) == f;
     }
     float Float() { return v_.real(i_++); } // caller checked left()
+    void Floats(float* out, size_t count) { // caller checked left()
+        v_.CopyReals(i_, count, out);
+        i_ += count;
+    }
 
   private:
     xfile::Numbers v_;
@@ -349,12 +353,9 @@ HRESULT MeshAppender::ReadNormals(const Node& node) {
     normal_ids_.resize(count);
     LargeVector<NormalKey> keys(count);
     IndexSet ids(count);
+    v.Floats(&normal_values_.data()->x, size_t{count} * 3);
     for (uint32_t i = 0; i < count; ++i) {
-        D3DXVECTOR3 n;
-        n.x = v.Float();
-        n.y = v.Float();
-        n.z = v.Float();
-        normal_values_[i] = Normalized(n);
+        normal_values_[i] = Normalized(normal_values_[i]);
         keys[i] = KeyOf(normal_values_[i]);
         normal_ids_[i] = ids.FindOrAdd(HashOf(keys[i]), i,
                                        [&](uint32_t other) { return keys[other] == keys[i]; });
@@ -446,11 +447,8 @@ void MeshAppender::SplitByNormals(uint32_t vertex_count) {
 HRESULT MeshAppender::ReadPositions(Values& v, uint32_t vertex_count) {
     if (vertex_count > v.left() / 3) return E_FAIL;
     positions_.resize(vertex_count);
-    for (auto& p : positions_) {
-        p.x = v.Float();
-        p.y = v.Float();
-        p.z = v.Float();
-    }
+    static_assert(sizeof(D3DXVECTOR3) == 12);
+    v.Floats(&positions_.data()->x, size_t{vertex_count} * 3);
     return D3D_OK;
 }
 
@@ -459,8 +457,7 @@ HRESULT MeshAppender::ReadTextureCoords(const Node& node, uint32_t vertex_count)
     uint32_t count;
     if (!t.Count(count) || count != vertex_count || t.left() < size_t{count} * 2) return E_FAIL;
     coords_.resize(size_t{count} * 2);
-    for (float& c : coords_)
-        c = t.Float();
+    t.Floats(coords_.data(), coords_.size());
     return D3D_OK;
 }
 

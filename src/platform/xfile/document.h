@@ -163,6 +163,24 @@ class Numbers {
     double operator[](size_t i) const {
         return is_integer(i) ? static_cast<double>(values_[i]) : static_cast<double>(real(i));
     }
+    // Numbers [i, i + count) as floats (i + count <= size()): runs without integers are copied
+    // as they stand.
+    void CopyReals(size_t i, size_t count, float* out) const {
+        while (count > 0) {
+            const size_t at = first_ + i, bit = at % 64;
+            const size_t run = count < 64 - bit ? count : 64 - bit;
+            const uint64_t mask = run == 64 ? ~uint64_t{0} : (uint64_t{1} << run) - 1;
+            if (((bits_[at / 64] >> bit) & mask) == 0) {
+                std::memcpy(out, values_ + i, run * 4);
+            } else {
+                for (size_t k = 0; k < run; ++k)
+                    out[k] = real(i + k);
+            }
+            i += run;
+            out += run;
+            count -= run;
+        }
+    }
 
   private:
     const uint32_t* values_;
