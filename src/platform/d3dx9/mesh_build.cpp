@@ -353,7 +353,7 @@ HRESULT MeshAppender::ReadNormals(const Node& node) {
     normal_ids_.resize(count);
     LargeVector<NormalKey> keys(count);
     IndexSet ids(count);
-    v.Floats(&normal_values_.data()->x, size_t{count} * 3);
+    v.Floats(reinterpret_cast<float*>(normal_values_.data()), size_t{count} * 3);
     for (uint32_t i = 0; i < count; ++i) {
         normal_values_[i] = Normalized(normal_values_[i]);
         keys[i] = KeyOf(normal_values_[i]);
@@ -448,7 +448,7 @@ HRESULT MeshAppender::ReadPositions(Values& v, uint32_t vertex_count) {
     if (vertex_count > v.left() / 3) return E_FAIL;
     positions_.resize(vertex_count);
     static_assert(sizeof(D3DXVECTOR3) == 12);
-    v.Floats(&positions_.data()->x, size_t{vertex_count} * 3);
+    v.Floats(reinterpret_cast<float*>(positions_.data()), size_t{vertex_count} * 3);
     return D3D_OK;
 }
 
