@@ -1,4 +1,4 @@
-// Clocks, medians, peak memory and child processes for the benchmarks.
+// Clocks, medians, peak memory, child processes and the results file for the benchmarks.
 #include "bench_util.h"
 
 #include <sys/wait.h>
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 
 namespace bench {
 
@@ -98,6 +99,27 @@ std::string SelfPath() {
     if (n <= 0) return {};
     path[n] = '\0';
     return path;
+}
+
+bool RecordFigures(const std::string& path, const std::vector<Figure>& figures) {
+    std::vector<std::string> kept;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        const std::string name = line.substr(0, line.find('\t'));
+        const bool replaced = std::any_of(figures.begin(), figures.end(),
+                                          [&](const Figure& f) { return f.name == name; });
+        if (!replaced && !line.empty()) kept.push_back(line);
+    }
+    in.close();
+    std::ofstream out(path, std::ios::trunc);
+    for (const std::string& line : kept)
+        out << line << '\n';
+    for (const Figure& f : figures) {
+        char values[64];
+        std::snprintf(values, sizeof values, "%.3f\t%.3f", f.ours, f.reference);
+        out << f.name << '\t' << f.unit << '\t' << values << '\n';
+    }
+    return static_cast<bool>(out);
 }
 
 } // namespace bench

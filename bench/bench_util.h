@@ -26,6 +26,16 @@ std::string RunChild(const std::vector<std::string>& argv,
 // The value after "key=" in text written as "key=value ..." lines or words; empty if absent.
 std::string Field(const std::string& text, const std::string& key);
 
+// One figure of bench-results.tsv: `name unit xofview reference`, tab-separated.
+struct Figure {
+    std::string name, unit;
+    double ours = 0, reference = 0;
+};
+
+// Writes `figures` into the tab-separated results file at `path`, replacing lines of the same
+// names and keeping the other benchmark's lines. Returns false if the file cannot be written.
+bool RecordFigures(const std::string& path, const std::vector<Figure>& figures);
+
 // The path of the running executable.
 std::string SelfPath();
 

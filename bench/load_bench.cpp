@@ -1,6 +1,7 @@
 // Load benchmark: D3DXLoadMeshFromXA against Assimp's importer (no post-processing) on the same
 // files, alternating in one run, medians of several samples; then the peak memory of each,
-// measured in a fresh child process that loads one file once.
+// measured in a fresh child process that loads one file once. The grid figures also go to
+// bench-results.tsv in the build folder (load-<form> in ms, peak-<form> in MiB; Assimp's beside).
 //
 // D3DX loads onto the recording device (src/platform/testing): its buffers live in memory, as
 // D3DXMESH_SYSTEMMEM asks, so the figure is reading and building the mesh, which is what
@@ -102,15 +103,17 @@ struct Options {
     double least = 0.2; // seconds per sample for small files
     std::string data = XOF_BENCH_DATA_DIR;
     std::string corpus = XOF_XCORPUS_DIR;
+    std::string results = XOF_BENCH_RESULTS;
 };
 
 struct Row {
     std::string name;
     std::string path;
     double target_ratio; // 0: none
+    std::string figure;  // the name in the results file after "load-" / "peak-"; empty: none
 };
 
-void Measure(const Options& o, const Row& row, int& misses) {
+void Measure(const Options& o, const Row& row, int& misses, std::vector<bench::Figure>& figures) {
     std::vector<double> ours, theirs;
     bool ours_ok = true, theirs_ok = true;
     for (int s = 0; s < o.samples; ++s) {
@@ -131,6 +134,7 @@ void Measure(const Options& o, const Row& row, int& misses) {
         if (!ours_ok) ++misses;
         return;
     }
+    if (!row.figure.empty()) figures.push_back({"load-" + row.figure, "ms", mine, other});
     const double ratio = other / mine;
     if (row.target_ratio > 0) {
         const bool met = ratio >= row.target_ratio;
@@ -143,12 +147,14 @@ void Measure(const Options& o, const Row& row, int& misses) {
     std::printf("\n");
 }
 
-void MeasureMemory(const Row& row, long baseline, int& misses) {
+void MeasureMemory(const Row& row, long baseline, int& misses,
+                   std::vector<bench::Figure>& figures) {
     const long mine = PeakOf("ours", row.path), other = PeakOf("assimp", row.path);
     if (mine < 0 || other < 0) {
         std::printf("%-34s peak memory: a child failed\n", row.name.c_str());
         return;
     }
+    figures.push_back({"peak-" + row.figure, "MiB", mine / 1024.0, other / 1024.0});
     const double ratio = static_cast<double>(mine) / static_cast<double>(other);
     const bool met = ratio <= 0.5;
     misses += !met;
@@ -172,32 +178,35 @@ int Driver(const Options& o) {
         const std::string path = bench::EnsureGridModel(o.data, o.grid, forms[i]);
         rows.push_back({"grid " + std::to_string(o.grid) + "x" + std::to_string(o.grid) + " " +
                             bench::XFormName(forms[i]),
-                        path, targets[i]});
+                        path, targets[i], bench::XFormName(forms[i])});
     }
     std::vector<Row> corpus;
     if (std::filesystem::is_directory(o.corpus))
         for (const auto& entry : std::filesystem::directory_iterator(o.corpus))
             if (entry.path().extension() == ".x")
                 corpus.push_back(
-                    {"xcorpus/" + entry.path().filename().string(), entry.path().string(), 0});
+                    {"xcorpus/" + entry.path().filename().string(), entry.path().string(), 0, ""});
     std::sort(corpus.begin(), corpus.end(),
               [](const Row& a, const Row& b) { return a.name < b.name; });
 
     int misses = 0;
+    std::vector<bench::Figure> figures;
     std::printf("\n%-34s %8s %11s %11s %10s\n", "file", "MB", "xofview ms", "assimp ms",
                 "assimp/xofview");
     for (const Row& row : rows)
-        Measure(o, row, misses);
+        Measure(o, row, misses, figures);
     for (const Row& row : corpus)
-        Measure(o, row, misses);
+        Measure(o, row, misses, figures);
 
     const long baseline = PeakOf("none", rows[0].path);
     std::printf("\nPeak resident memory (VmHWM of a child that loads the file once; idle "
                 "process: %.1f MiB)\n%-34s %10s %10s %8s\n",
                 baseline / 1024.0, "file", "xofview MiB", "assimp MiB", "ratio");
     for (const Row& row : rows)
-        MeasureMemory(row, baseline, misses);
+        MeasureMemory(row, baseline, misses, figures);
     std::printf("\nLoad targets not met: %d\n", misses);
+    if (!o.results.empty() && !bench::RecordFigures(o.results, figures))
+        std::fprintf(stderr, "load_bench: cannot write %s\n", o.results.c_str());
     return 0;
 }
 
@@ -210,7 +219,7 @@ int main(int argc, char** argv) {
         if (arg == "--once" && i + 2 < argc) return LoadOnce(argv[i + 1], argv[i + 2]);
         if (i + 1 >= argc) {
             std::fprintf(stderr, "usage: load_bench [--grid N] [--samples K] [--least SECONDS] "
-                                 "[--data DIR] [--corpus DIR]\n");
+                                 "[--data DIR] [--corpus DIR] [--results FILE]\n");
             return 2;
         }
         const std::string value = argv[++i];
@@ -224,6 +233,8 @@ int main(int argc, char** argv) {
             o.data = value;
         } else if (arg == "--corpus") {
             o.corpus = value;
+        } else if (arg == "--results") {
+            o.results = value; // empty: none written
         } else {
             std::fprintf(stderr, "load_bench: unknown option %s\n", arg.c_str());
             return 2;

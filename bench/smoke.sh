@@ -2,5 +2,5 @@
 # bench_smoke: each benchmark once on tiny inputs, to show that it builds and runs.
 set -euo pipefail
 load_bench=$1 frame_bench=$2 data=$3
-"$load_bench" --grid 8 --samples 1 --least 0 --data "$data"
+"$load_bench" --grid 8 --samples 1 --least 0 --data "$data" --results "$data/bench-results.tsv"
 "$frame_bench" --grid 8 --runs 1 --frames 5 --startups 1 --data "$data"

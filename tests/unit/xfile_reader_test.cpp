@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -159,6 +161,51 @@ TEST(XFileText, DigitsUpToTheLargestDwordStayExactIntegersTheRestBecomeFloats) {
     EXPECT_FALSE(n.is_integer(5));
     EXPECT_EQ(n.real(5), -1.0f);
     EXPECT_EQ(n.real(6), 0.1f);
+}
+
+TEST(XFileText, ANumberReadsTheSameWhereverItStandsAndHoweverLong) {
+    // Numbers are read several bytes at a time away from the end of the text and one byte at
+    // a time near it; long ones take the general way. All give the float nearest the double
+    // nearest the decimal, and digits alone up to 2^32-1 stay integers.
+    const char* spellings[] = {"-1.994286",
+                               "0.045279",
+                               "19285",
+                               "4294967295",
+                               "4294967296",
+                               "1234567.7",
+                               "12345678.123456",
+                               "0.12345678",
+                               "-0.0",
+                               "5.",
+                               "1.5e-005",
+                               "0.1000000000000000055511151231257827",
+                               "3.4028235677973366e38",
+                               "1e-46",
+                               "00000000000000000001"};
+    for (const char* spelling : spellings) {
+        const std::string number = spelling;
+        const std::string padding(40, ' ');
+        for (const std::string& text : {"Header { " + number + "; " + number + ";" + padding + "}",
+                                        "Header { " + number + "; " + number + "; }"}) {
+            SCOPED_TRACE(text);
+            Document doc;
+            ASSERT_EQ(ParseText(text, doc), Status::Ok);
+            const xfile::Numbers n = doc.numbers(doc.nodes()[0]);
+            ASSERT_EQ(n.size(), 2u);
+            const bool digits_alone = number.find_first_not_of("0123456789") == std::string::npos;
+            const double exact = std::strtod(spelling, nullptr);
+            for (size_t i = 0; i < 2; ++i) {
+                if (digits_alone && number.size() <= 18 && exact <= 4294967295.0) {
+                    ASSERT_TRUE(n.is_integer(i));
+                    EXPECT_EQ(n.integer(i), static_cast<uint32_t>(exact));
+                } else {
+                    ASSERT_FALSE(n.is_integer(i));
+                    const float expected = static_cast<float>(exact), got = n.real(i);
+                    EXPECT_EQ(std::memcmp(&expected, &got, 4), 0) << got << " vs " << expected;
+                }
+            }
+        }
+    }
 }
 
 TEST(XFileText, ASkippedObjectLeavesNoIntegerMarksBehind) {

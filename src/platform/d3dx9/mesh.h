@@ -2,6 +2,8 @@
 // device at its first DrawSubset.
 #pragma once
 
+#include "xfile/large_buffer.h"
+
 #include <d3dx9.h>
 
 #include <cstdint>
@@ -15,9 +17,10 @@ struct MeshContents {
     DWORD stride = 0;
     DWORD vertex_count = 0;
     DWORD face_count = 0;
-    std::vector<uint8_t> vertices; // vertex_count * stride
-    std::vector<uint8_t> indices;  // face_count * 3 WORDs or DWORDs
-    std::vector<DWORD> attributes; // face_count
+    // Large meshes' arrays: huge pages, not zeroed before they are filled.
+    xfile::LargeVector<uint8_t> vertices; // vertex_count * stride
+    xfile::LargeVector<uint8_t> indices;  // face_count * 3 WORDs or DWORDs
+    xfile::LargeVector<DWORD> attributes; // face_count
     std::vector<D3DXATTRIBUTERANGE> attribute_table;
 };
 

@@ -4,6 +4,7 @@
 #include "d3dx9/mesh_build.h"
 
 #include "xfile/document.h"
+#include "xfile/large_buffer.h"
 
 #include <d3dx9.h>
 
@@ -16,6 +17,9 @@ namespace d3dx9 {
 namespace {
 
 using xfile::Document;
+// The builder's per-corner and per-vertex tables: huge pages and no zeroing before they are
+// filled, as a large mesh's tables take tens of thousands of page faults otherwise.
+using xfile::LargeVector;
 using xfile::Node;
 using xfile::Template;
 
@@ -51,6 +55,10 @@ class Values {
         return static_cast<float>(out) == f;
     }
     float Float() { return v_.real(i_++); } // caller checked left()
+    void Floats(float* out, size_t count) { // caller checked left()
+        v_.CopyReals(i_, count, out);
+        i_ += count;
+    }
 
   private:
     xfile::Numbers v_;
@@ -267,7 +275,7 @@ class IndexSet {
     }
 
   private:
-    std::vector<uint32_t> slots_;
+    LargeVector<uint32_t> slots_;
     size_t mask_;
 };
 
@@ -280,25 +288,36 @@ class MeshAppender {
     HRESULT Append(const MeshInstance& instance, bool& had_material_list);
 
   private:
+    HRESULT ReadPositions(Values& v, uint32_t vertex_count);
     HRESULT ReadFaces(Values& v, uint32_t vertex_count);
     HRESULT ReadNormals(const Node& node);
+    HRESULT ReadTextureCoords(const Node& node, uint32_t vertex_count);
+    HRESULT ReadVertexColors(const Node& node, uint32_t vertex_count);
     HRESULT ReadMaterialList(const Node& node, uint32_t face_count);
     void SplitByNormals(uint32_t vertex_count);
+    void PlaceInWorld(const D3DXMATRIX& world);
+    void ReleaseCornerInputs();
+    HRESULT WriteVertices(bool has_normals);
+    void ReleaseVertexInputs();
+    void WriteTriangles(uint32_t base, bool has_material_list);
 
     const Document& doc_;
     const Layout& layout_;
     MeshGeometry& out_;
 
-    std::vector<uint32_t> face_start_; // polygon f's corners: [face_start_[f], face_start_[f+1])
-    std::vector<uint32_t> corners_;    // file vertex index of each corner
-    std::vector<D3DXVECTOR3> normal_values_;
-    std::vector<uint32_t> normal_ids_;    // per file normal: id of its value
-    std::vector<uint32_t> corner_normal_; // per corner: normal index, empty without normals
-    std::vector<uint32_t> polygon_material_;
+    LargeVector<D3DXVECTOR3> positions_;
+    LargeVector<float> coords_;        // two per vertex, empty without texture coordinates
+    LargeVector<D3DCOLOR> colors_;     // per vertex, empty without vertex colours
+    LargeVector<uint32_t> face_start_; // polygon f's corners: [face_start_[f], face_start_[f+1])
+    LargeVector<uint32_t> corners_;    // file vertex index of each corner
+    LargeVector<D3DXVECTOR3> normal_values_;
+    LargeVector<uint32_t> normal_ids_;    // per file normal: id of its value
+    LargeVector<uint32_t> corner_normal_; // per corner: normal index, empty without normals
+    LargeVector<uint32_t> polygon_material_;
     std::vector<XMaterial> materials_;
-    std::vector<uint32_t> source_;           // per output vertex: the file vertex it copies
-    std::vector<D3DXVECTOR3> vertex_normal_; // per output vertex
-    std::vector<uint32_t> corner_vertex_;    // per corner: output vertex
+    LargeVector<uint32_t> source_;           // per output vertex: the file vertex it copies
+    LargeVector<D3DXVECTOR3> vertex_normal_; // per output vertex
+    LargeVector<uint32_t> corner_vertex_;    // per corner: output vertex
 };
 
 HRESULT MeshAppender::ReadFaces(Values& v, uint32_t vertex_count) {
@@ -306,7 +325,7 @@ HRESULT MeshAppender::ReadFaces(Values& v, uint32_t vertex_count) {
     if (!v.Count(face_count) || face_count > v.left()) return E_FAIL;
     face_start_.assign(size_t{face_count} + 1, 0);
     corners_.clear();
-    corners_.reserve(std::min<size_t>(v.left(), size_t{face_count} * 3));
+    corners_.reserve(v.left()); // at most: the rest are the polygons' sizes
     for (uint32_t f = 0; f < face_count; ++f) {
         uint32_t n;
         if (!v.Count(n) || n < 3 || n > v.left()) return E_FAIL;
@@ -332,14 +351,11 @@ HRESULT MeshAppender::ReadNormals(const Node& node) {
     if (!v.Count(count) || count > v.left() / 3) return E_FAIL;
     normal_values_.resize(count);
     normal_ids_.resize(count);
-    std::vector<NormalKey> keys(count);
+    LargeVector<NormalKey> keys(count);
     IndexSet ids(count);
+    v.Floats(reinterpret_cast<float*>(normal_values_.data()), size_t{count} * 3);
     for (uint32_t i = 0; i < count; ++i) {
-        D3DXVECTOR3 n;
-        n.x = v.Float();
-        n.y = v.Float();
-        n.z = v.Float();
-        normal_values_[i] = Normalized(n);
+        normal_values_[i] = Normalized(normal_values_[i]);
         keys[i] = KeyOf(normal_values_[i]);
         normal_ids_[i] = ids.FindOrAdd(HashOf(keys[i]), i,
                                        [&](uint32_t other) { return keys[other] == keys[i]; });
@@ -396,29 +412,25 @@ void MeshAppender::SplitByNormals(uint32_t vertex_count) {
     for (uint32_t i = 0; i < vertex_count; ++i)
         source_[i] = i;
     vertex_normal_.assign(vertex_count, D3DXVECTOR3{});
-    if (corner_normal_.empty()) {
-        corner_vertex_ = corners_;
-        return;
-    }
-    corner_vertex_.resize(corners_.size());
-    std::vector<uint32_t> first_id(vertex_count, kNone);
+    // Each corner's file vertex turns into its output vertex in place.
+    corner_vertex_ = std::move(corners_);
+    corners_.clear();
+    if (corner_normal_.empty()) return;
+    LargeVector<uint32_t> first_id(vertex_count, kNone);
     std::vector<uint64_t> copy_key; // per copy (output vertex - vertex_count): file vertex, id
     // Made at the first copy: most meshes need none, and its table is sized for every corner.
     std::optional<IndexSet> copies;
-    for (size_t c = 0; c < corners_.size(); ++c) {
-        const uint32_t v = corners_[c];
+    for (size_t c = 0; c < corner_vertex_.size(); ++c) {
+        const uint32_t v = corner_vertex_[c];
         const uint32_t normal = corner_normal_[c];
         const uint32_t id = normal_ids_[normal];
         if (first_id[v] == kNone) {
             first_id[v] = id;
             vertex_normal_[v] = normal_values_[normal];
-            corner_vertex_[c] = v;
-        } else if (first_id[v] == id) {
-            corner_vertex_[c] = v;
-        } else {
+        } else if (first_id[v] != id) {
             const uint64_t key = (uint64_t{v} << 32) | id;
             const uint32_t next = static_cast<uint32_t>(source_.size());
-            if (!copies) copies.emplace(corners_.size());
+            if (!copies) copies.emplace(corner_vertex_.size());
             const uint32_t copy = copies->FindOrAdd(HashOf(key), next, [&](uint32_t other) {
                 return copy_key[other - vertex_count] == key;
             });
@@ -432,74 +444,52 @@ void MeshAppender::SplitByNormals(uint32_t vertex_count) {
     }
 }
 
-HRESULT MeshAppender::Append(const MeshInstance& instance, bool& had_material_list) {
-    had_material_list = false;
-    Values v(doc_.numbers(*instance.mesh));
-    uint32_t vertex_count;
-    if (!v.Count(vertex_count)) return E_FAIL;
-    if (vertex_count == 0) return S_FALSE;
+HRESULT MeshAppender::ReadPositions(Values& v, uint32_t vertex_count) {
     if (vertex_count > v.left() / 3) return E_FAIL;
-    std::vector<D3DXVECTOR3> positions(vertex_count);
-    for (auto& p : positions) {
-        p.x = v.Float();
-        p.y = v.Float();
-        p.z = v.Float();
+    positions_.resize(vertex_count);
+    static_assert(sizeof(D3DXVECTOR3) == 12);
+    v.Floats(reinterpret_cast<float*>(positions_.data()), size_t{vertex_count} * 3);
+    return D3D_OK;
+}
+
+HRESULT MeshAppender::ReadTextureCoords(const Node& node, uint32_t vertex_count) {
+    Values t(doc_.numbers(node));
+    uint32_t count;
+    if (!t.Count(count) || count != vertex_count || t.left() < size_t{count} * 2) return E_FAIL;
+    coords_.resize(size_t{count} * 2);
+    t.Floats(coords_.data(), coords_.size());
+    return D3D_OK;
+}
+
+HRESULT MeshAppender::ReadVertexColors(const Node& node, uint32_t vertex_count) {
+    colors_.assign(vertex_count, 0x00FFFFFF); // unlisted vertices: white, alpha 0
+    Values c(doc_.numbers(node));
+    uint32_t count;
+    if (!c.Count(count) || count > c.left() / 5) return E_FAIL;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t index;
+        if (!c.Count(index) || index >= vertex_count) return E_FAIL;
+        const BYTE r = ColorByte(c.Float()), g = ColorByte(c.Float()), b = ColorByte(c.Float());
+        const BYTE a = ColorByte(c.Float());
+        colors_[index] = (DWORD{a} << 24) | (DWORD{r} << 16) | (DWORD{g} << 8) | b;
     }
-    if (HRESULT hr = ReadFaces(v, vertex_count); hr != D3D_OK) return hr;
-    const uint32_t polygons = static_cast<uint32_t>(face_start_.size() - 1);
-    const MeshChildren parts = FindChildren(doc_, *instance.mesh);
+    return D3D_OK;
+}
 
-    corner_normal_.clear();
-    if (parts.normals)
-        if (HRESULT hr = ReadNormals(*parts.normals); hr != D3D_OK) return hr;
-
-    std::vector<float> coords;
-    if (parts.coords) {
-        Values t(doc_.numbers(*parts.coords));
-        uint32_t count;
-        if (!t.Count(count) || count != vertex_count || t.left() < size_t{count} * 2) return E_FAIL;
-        coords.resize(size_t{count} * 2);
-        for (float& c : coords)
-            c = t.Float();
+// Positions move with the frame; normals turn with the inverse transpose and are renormalised,
+// so translation never leaks into them.
+void MeshAppender::PlaceInWorld(const D3DXMATRIX& world) {
+    for (auto& p : positions_)
+        D3DXVec3TransformCoord(&p, &p, &world);
+    D3DXMATRIX inverse, normal_matrix = world;
+    if (D3DXMatrixInverse(&inverse, nullptr, &world)) D3DXMatrixTranspose(&normal_matrix, &inverse);
+    for (auto& n : vertex_normal_) {
+        D3DXVec3TransformNormal(&n, &n, &normal_matrix);
+        n = Normalized(n);
     }
+}
 
-    std::vector<D3DCOLOR> colors;
-    if (parts.colors) {
-        colors.assign(vertex_count, 0x00FFFFFF); // unlisted vertices: white, alpha 0
-        Values c(doc_.numbers(*parts.colors));
-        uint32_t count;
-        if (!c.Count(count) || count > c.left() / 5) return E_FAIL;
-        for (uint32_t i = 0; i < count; ++i) {
-            uint32_t index;
-            if (!c.Count(index) || index >= vertex_count) return E_FAIL;
-            const BYTE r = ColorByte(c.Float()), g = ColorByte(c.Float()), b = ColorByte(c.Float());
-            const BYTE a = ColorByte(c.Float());
-            colors[index] = (DWORD{a} << 24) | (DWORD{r} << 16) | (DWORD{g} << 8) | b;
-        }
-    }
-
-    polygon_material_.clear();
-    materials_.clear();
-    if (parts.materials)
-        if (HRESULT hr = ReadMaterialList(*parts.materials, polygons); hr != D3D_OK) return hr;
-    had_material_list = !materials_.empty();
-
-    SplitByNormals(vertex_count);
-
-    // Positions move with the frame; normals turn with the inverse transpose and are
-    // renormalised, so translation never leaks into them.
-    if (!instance.identity) {
-        for (auto& p : positions)
-            D3DXVec3TransformCoord(&p, &p, &instance.world);
-        D3DXMATRIX inverse, normal_matrix = instance.world;
-        if (D3DXMatrixInverse(&inverse, nullptr, &instance.world))
-            D3DXMatrixTranspose(&normal_matrix, &inverse);
-        for (auto& n : vertex_normal_) {
-            D3DXVec3TransformNormal(&n, &n, &normal_matrix);
-            n = Normalized(n);
-        }
-    }
-
+HRESULT MeshAppender::WriteVertices(bool has_normals) {
     const uint64_t base = out_.vertex_count;
     const uint64_t total = base + source_.size();
     if (total > 0xFFFFFFFFu) return E_OUTOFMEMORY;
@@ -508,35 +498,55 @@ HRESULT MeshAppender::Append(const MeshInstance& instance, bool& had_material_li
     for (size_t j = 0; j < source_.size(); ++j) {
         uint8_t* dst = out_.vertices.data() + (base + j) * stride;
         const uint32_t s = source_[j];
-        std::memcpy(dst, &positions[s], 12);
-        if (parts.normals) std::memcpy(dst + layout_.normal, &vertex_normal_[j], 12);
-        if (!colors.empty()) std::memcpy(dst + layout_.diffuse, &colors[s], 4);
-        if (!coords.empty()) std::memcpy(dst + layout_.texture, &coords[size_t{s} * 2], 8);
+        std::memcpy(dst, &positions_[s], 12);
+        // The merged layout's parts this mesh lacks are zero.
+        if (has_normals)
+            std::memcpy(dst + layout_.normal, &vertex_normal_[j], 12);
+        else if (layout_.normal)
+            std::memset(dst + layout_.normal, 0, 12);
+        if (!colors_.empty())
+            std::memcpy(dst + layout_.diffuse, &colors_[s], 4);
+        else if (layout_.diffuse)
+            std::memset(dst + layout_.diffuse, 0, 4);
+        if (!coords_.empty())
+            std::memcpy(dst + layout_.texture, &coords_[size_t{s} * 2], 8);
+        else if (layout_.texture)
+            std::memset(dst + layout_.texture, 0, 8);
     }
     out_.vertex_count = static_cast<uint32_t>(total);
+    return D3D_OK;
+}
 
-    // Only the polygons and their output vertices are needed from here on: what else this mesh
-    // read goes now, as the largest models are at their peak memory here.
-    ReleaseStorage(positions);
-    ReleaseStorage(coords);
-    ReleaseStorage(colors);
-    ReleaseStorage(corners_);
+// Once each corner has its output vertex, the file's corner normals and normal tables are not
+// needed; they go before anything else is read, as the largest models are at their peak memory
+// from here on.
+void MeshAppender::ReleaseCornerInputs() {
     ReleaseStorage(corner_normal_);
     ReleaseStorage(normal_values_);
     ReleaseStorage(normal_ids_);
+}
+
+// Only the polygons and their output vertices are needed once the vertices are written.
+void MeshAppender::ReleaseVertexInputs() {
+    ReleaseStorage(positions_);
+    ReleaseStorage(coords_);
+    ReleaseStorage(colors_);
     ReleaseStorage(source_);
     ReleaseStorage(vertex_normal_);
+}
 
-    // Polygons become fans (v0 v1 v2) (v0 v2 v3) ..., winding kept. With a material list each
-    // triangle goes straight to its place with the mesh's faces sorted by attribute, file order
-    // kept within each attribute.
+// Polygons become fans (v0 v1 v2) (v0 v2 v3) ..., winding kept. With a material list each
+// triangle goes straight to its place with the mesh's faces sorted by attribute, file order
+// kept within each attribute.
+void MeshAppender::WriteTriangles(uint32_t base, bool has_material_list) {
+    const uint32_t polygons = static_cast<uint32_t>(face_start_.size() - 1);
     const size_t first_face = out_.attributes.size();
     const size_t new_faces = corner_vertex_.size() - 2 * size_t{polygons};
     out_.indices.resize(out_.indices.size() + 3 * new_faces);
     out_.attributes.resize(first_face + new_faces);
     const DWORD material_base = static_cast<DWORD>(out_.materials.size());
-    std::vector<size_t> next_face(had_material_list ? materials_.size() : 1, 0);
-    if (had_material_list) {
+    std::vector<size_t> next_face(has_material_list ? materials_.size() : 1, 0);
+    if (has_material_list) {
         std::vector<size_t> faces_of(materials_.size(), 0);
         for (uint32_t f = 0; f < polygons; ++f)
             faces_of[polygon_material_[f]] += face_start_[f + 1] - face_start_[f] - 2;
@@ -546,17 +556,53 @@ HRESULT MeshAppender::Append(const MeshInstance& instance, bool& had_material_li
     for (uint32_t f = 0; f < polygons; ++f) {
         const uint32_t s = face_start_[f], n = face_start_[f + 1] - s;
         // A mesh without a material list keeps id 0, whatever the meshes before it hold.
-        const uint32_t material = had_material_list ? polygon_material_[f] : 0;
-        const DWORD attribute = had_material_list ? material_base + material : 0;
+        const uint32_t material = has_material_list ? polygon_material_[f] : 0;
+        const DWORD attribute = has_material_list ? material_base + material : 0;
         for (uint32_t i = 1; i + 1 < n; ++i) {
             const size_t face = first_face + next_face[material]++;
             uint32_t* triangle = out_.indices.data() + face * 3;
-            triangle[0] = static_cast<uint32_t>(base + corner_vertex_[s]);
-            triangle[1] = static_cast<uint32_t>(base + corner_vertex_[s + i]);
-            triangle[2] = static_cast<uint32_t>(base + corner_vertex_[s + i + 1]);
+            triangle[0] = base + corner_vertex_[s];
+            triangle[1] = base + corner_vertex_[s + i];
+            triangle[2] = base + corner_vertex_[s + i + 1];
             out_.attributes[face] = attribute;
         }
     }
+}
+
+HRESULT MeshAppender::Append(const MeshInstance& instance, bool& had_material_list) {
+    had_material_list = false;
+    Values v(doc_.numbers(*instance.mesh));
+    uint32_t vertex_count;
+    if (!v.Count(vertex_count)) return E_FAIL;
+    if (vertex_count == 0) return S_FALSE;
+    if (HRESULT hr = ReadPositions(v, vertex_count); hr != D3D_OK) return hr;
+    if (HRESULT hr = ReadFaces(v, vertex_count); hr != D3D_OK) return hr;
+    const uint32_t polygons = static_cast<uint32_t>(face_start_.size() - 1);
+    const MeshChildren parts = FindChildren(doc_, *instance.mesh);
+    corner_normal_.clear();
+    if (parts.normals)
+        if (HRESULT hr = ReadNormals(*parts.normals); hr != D3D_OK) return hr;
+    // The per-vertex and per-face parts are read after the split, which is where the corner
+    // tables take the most memory; any of them that is malformed fails the load all the same.
+    SplitByNormals(vertex_count);
+    ReleaseCornerInputs();
+    coords_.clear();
+    if (parts.coords)
+        if (HRESULT hr = ReadTextureCoords(*parts.coords, vertex_count); hr != D3D_OK) return hr;
+    colors_.clear();
+    if (parts.colors)
+        if (HRESULT hr = ReadVertexColors(*parts.colors, vertex_count); hr != D3D_OK) return hr;
+    polygon_material_.clear();
+    materials_.clear();
+    if (parts.materials)
+        if (HRESULT hr = ReadMaterialList(*parts.materials, polygons); hr != D3D_OK) return hr;
+    had_material_list = !materials_.empty();
+
+    if (!instance.identity) PlaceInWorld(instance.world);
+    const uint32_t base = out_.vertex_count;
+    if (HRESULT hr = WriteVertices(parts.normals != nullptr); hr != D3D_OK) return hr;
+    ReleaseVertexInputs();
+    WriteTriangles(base, had_material_list);
     if (had_material_list)
         for (auto& m : materials_)
             out_.materials.push_back(std::move(m));

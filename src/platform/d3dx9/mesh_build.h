@@ -2,6 +2,8 @@
 // attribute ids and materials.
 #pragma once
 
+#include "xfile/large_buffer.h"
+
 #include <d3d9.h>
 
 #include <cstdint>
@@ -24,11 +26,11 @@ struct MeshGeometry {
     DWORD fvf = 0;
     DWORD stride = 0;
     uint32_t vertex_count = 0;
-    std::vector<uint8_t> vertices;    // vertex_count * stride bytes, in `fvf` layout
-    std::vector<uint32_t> indices;    // three per face
-    std::vector<DWORD> attributes;    // one per face
-    std::vector<XMaterial> materials; // at least one on success
-    bool attribute_table = false;     // one mesh with its own material list
+    xfile::LargeVector<uint8_t> vertices; // vertex_count * stride bytes, in `fvf` layout
+    xfile::LargeVector<uint32_t> indices; // three per face
+    xfile::LargeVector<DWORD> attributes; // one per face
+    std::vector<XMaterial> materials;     // at least one on success
+    bool attribute_table = false;         // one mesh with its own material list
 };
 
 // Collects every mesh of the document (top level and inside frames, inline or referenced) in

@@ -200,15 +200,20 @@ MeshContents ToContents(MeshGeometry&& g, DWORD options) {
     if (g.attribute_table) {
         for (DWORD f = 0; f < c.face_count;) {
             D3DXATTRIBUTERANGE r{g.attributes[f], f, 0, 0xFFFFFFFFu, 0};
-            DWORD high = 0;
-            for (; f < c.face_count && g.attributes[f] == r.AttribId; ++f, ++r.FaceCount) {
-                for (int k = 0; k < 3; ++k) {
-                    r.VertexStart = std::min<DWORD>(r.VertexStart, g.indices[f * 3 + k]);
-                    high = std::max<DWORD>(high, g.indices[f * 3 + k]);
-                }
+            DWORD end = f;
+            while (end < c.face_count && g.attributes[end] == r.AttribId)
+                ++end;
+            r.FaceCount = end - f;
+            // The range's vertices: a plain reduction over its indices, which compilers unroll.
+            DWORD low = 0xFFFFFFFFu, high = 0;
+            for (size_t i = size_t{f} * 3; i < size_t{end} * 3; ++i) {
+                low = std::min<DWORD>(low, g.indices[i]);
+                high = std::max<DWORD>(high, g.indices[i]);
             }
-            r.VertexCount = high - r.VertexStart + 1;
+            r.VertexStart = low;
+            r.VertexCount = high - low + 1;
             c.attribute_table.push_back(r);
+            f = end;
         }
     }
     c.attributes = std::move(g.attributes);
@@ -223,10 +228,9 @@ HRESULT LoadMesh(std::span<const uint8_t> bytes, xfile::LargeVector<unsigned cha
                  ID3DXBuffer** materials, ID3DXBuffer** effects, DWORD* material_count,
                  ID3DXMesh** mesh) {
     xfile::Document doc;
-    const HRESULT parsed = FromParseStatus(xfile::Parse(bytes, doc));
-    // The bytes are no longer needed once parsed: give their memory back before building.
-    // (`*file = {}` would only empty the vector and keep its storage.)
-    if (file) xfile::LargeVector<unsigned char>().swap(*file);
+    // The file's bytes go as soon as the reader is done with them, before the mesh is built.
+    const HRESULT parsed =
+        FromParseStatus(file ? xfile::Parse(*file, doc) : xfile::Parse(bytes, doc));
     if (FAILED(parsed)) return parsed;
     MeshGeometry geometry;
     if (HRESULT hr = BuildMeshGeometry(doc, geometry); FAILED(hr)) return hr;

@@ -11,7 +11,7 @@ class BinaryLexer {
   public:
     // Binary lists carry no separators; single values may have them or not.
     static constexpr bool kSeparatorsRequired = false;
-    static constexpr size_t kTypicalBytesPerNumber = 4; // one float of a list
+    static constexpr size_t kLeastBytesPerNumber = 4; // one DWORD or float of a list
 
     BinaryLexer(const uint8_t* begin, const uint8_t* end, int float_size)
         : begin_(begin), p_(begin), end_(end), float_bytes_(float_size == 64 ? 8 : 4) {}

@@ -163,6 +163,24 @@ class Numbers {
     double operator[](size_t i) const {
         return is_integer(i) ? static_cast<double>(values_[i]) : static_cast<double>(real(i));
     }
+    // Numbers [i, i + count) as floats (i + count <= size()): runs without integers are copied
+    // as they stand.
+    void CopyReals(size_t i, size_t count, float* out) const {
+        while (count > 0) {
+            const size_t at = first_ + i, bit = at % 64;
+            const size_t run = count < 64 - bit ? count : 64 - bit;
+            const uint64_t mask = run == 64 ? ~uint64_t{0} : (uint64_t{1} << run) - 1;
+            if (((bits_[at / 64] >> bit) & mask) == 0) {
+                std::memcpy(out, values_ + i, run * 4);
+            } else {
+                for (size_t k = 0; k < run; ++k)
+                    out[k] = real(i + k);
+            }
+            i += run;
+            out += run;
+            count -= run;
+        }
+    }
 
   private:
     const uint32_t* values_;
@@ -229,6 +247,11 @@ class NumberStore {
     std::vector<uint64_t> integer_bits_ = std::vector<uint64_t>(1); // one word more than needed
 };
 
+class Document;
+// The two Parse overloads' common body (below).
+Status ParseFile(std::span<const uint8_t> bytes, LargeVector<uint8_t>* file, Document& doc,
+                 Error* error);
+
 class Document {
   public:
     class Children;
@@ -260,7 +283,7 @@ class Document {
 
   private:
     template <class Lexer> friend class Parser;
-    friend Status Parse(std::span<const uint8_t>, Document&, Error*);
+    friend Status ParseFile(std::span<const uint8_t>, LargeVector<uint8_t>*, Document&, Error*);
 
     Format format_ = Format::Text;
     int float_size_ = 32;
@@ -300,5 +323,8 @@ class Document::Children {
 
 // Parses a whole .x file held in memory into `doc` (replacing its contents).
 Status Parse(std::span<const uint8_t> bytes, Document& doc, Error* error = nullptr);
+// The same for a file's bytes held in `file`, which is emptied as soon as they are no longer
+// needed (a compressed file's once inflated), so that they are not held beside the document.
+Status Parse(LargeVector<uint8_t>& file, Document& doc, Error* error = nullptr);
 
 } // namespace xfile

@@ -1,7 +1,8 @@
 // An allocator for the reader's few large arrays (a file's bytes, a document's numbers): blocks
 // of 2 MB and more are mapped on their own, 2 MB-aligned, and advised for transparent huge pages,
 // so filling tens of megabytes costs a few hundred page faults instead of tens of thousands.
-// Smaller blocks come from operator new as usual.
+// Smaller blocks come from operator new as usual. Growing leaves the new elements uninitialised
+// (each user writes what it grows for): a file's bytes or a list's numbers are written once.
 #pragma once
 
 #include <sys/mman.h>
@@ -9,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace xfile {
@@ -46,6 +48,11 @@ template <class T> struct LargeBufferAllocator {
         } else {
             munmap(p, Rounded(bytes));
         }
+    }
+
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
     }
 
     template <class U> bool operator==(const LargeBufferAllocator<U>&) const { return true; }

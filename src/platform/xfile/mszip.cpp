@@ -30,7 +30,7 @@ MszipResult Fail(size_t offset, const char* message) {
 } // namespace
 
 MszipResult InflateMszip(std::span<const uint8_t> in, uint32_t expected_size,
-                         std::vector<uint8_t>& out) {
+                         LargeVector<uint8_t>& out) {
     out.clear();
     if (expected_size > (uint64_t{in.size()} + 1) * kMaxExpansion)
         return Fail(0, "compressed data claim to expand beyond any real .x file");

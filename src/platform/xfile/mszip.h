@@ -3,8 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include "xfile/large_buffer.h"
+
 #include <span>
-#include <vector>
 
 namespace xfile {
 
@@ -19,6 +20,6 @@ struct MszipResult {
 // output would exceed `expected_size`, or falls short of it when the blocks run out, and at once
 // when `expected_size` is more than 64 times the size of `in` (no real .x file deflates that well).
 MszipResult InflateMszip(std::span<const uint8_t> in, uint32_t expected_size,
-                         std::vector<uint8_t>& out);
+                         LargeVector<uint8_t>& out);
 
 } // namespace xfile

@@ -106,8 +106,9 @@ template <class Lexer> class Parser {
 };
 
 template <class Lexer> bool Parser<Lexer>::Run() {
-    // Reserving what the data typically holds avoids copying the number array as it grows.
-    doc_.numbers_.reserve(lex_.size() / Lexer::kTypicalBytesPerNumber);
+    // Room for the most numbers the data can hold, so the array never moves as it grows: a
+    // move would hold it twice. The part never written is never made resident.
+    doc_.numbers_.reserve(lex_.size() / Lexer::kLeastBytesPerNumber + 1);
     Token t;
     for (;;) {
         if (!Next(t)) return false;
@@ -278,6 +279,10 @@ template <class Lexer> bool Parser<Lexer>::AddValues(const Token& t) {
             numbers.PushReal(static_cast<float>(t.number));
         ++node.numbers_count;
         need_separator_ = true;
+        // Arrays are long runs of numbers: the text lexer reads the rest of the run itself.
+        if constexpr (std::is_same_v<Lexer, TextLexer>)
+            node.numbers_count +=
+                static_cast<uint32_t>(lex_.ReadNumberRun(numbers, need_separator_));
         return true;
     }
     if constexpr (std::is_same_v<Lexer, BinaryLexer>) {
@@ -338,8 +343,10 @@ Status RunParser(Lexer& lexer, Document& doc, std::span<const uint8_t> payload, 
 
 } // namespace
 
-// Friend of Document through this exact signature.
-Status Parse(std::span<const uint8_t> bytes, Document& doc, Error* error) {
+// Friend of Document through this exact signature. `file`, when given, holds `bytes` and is
+// emptied as soon as they are no longer needed.
+Status ParseFile(std::span<const uint8_t> bytes, LargeVector<uint8_t>* file, Document& doc,
+                 Error* error) {
     Error local;
     Error& e = error ? *error : local;
     e = Error{};
@@ -366,7 +373,7 @@ Status Parse(std::span<const uint8_t> bytes, Document& doc, Error* error) {
         doc.float_size_ = field(12, "0064") ? 64 : 32;
 
         std::span<const uint8_t> payload = bytes.subspan(16);
-        std::vector<uint8_t> inflated;
+        LargeVector<uint8_t> inflated;
         if (compressed) {
             uint32_t total = 0;
             if (payload.size() >= 4) std::memcpy(&total, payload.data(), 4);
@@ -380,6 +387,8 @@ Status Parse(std::span<const uint8_t> bytes, Document& doc, Error* error) {
                     e = Error{status, 20 + r.offset, 0, 0, r.message};
                 }
                 payload = inflated;
+                // The compressed bytes are not needed once inflated.
+                if (file) LargeVector<uint8_t>().swap(*file);
             }
         }
         if (status == Status::Ok) {
@@ -399,8 +408,18 @@ Status Parse(std::span<const uint8_t> bytes, Document& doc, Error* error) {
         status = Status::ParseError;
         e = Error{status, 0, 0, 0, "unexpected failure"};
     }
+    if (file) LargeVector<uint8_t>().swap(*file);
     if (status != Status::Ok) doc.clear();
     return status;
+}
+
+// The public overloads below.
+Status Parse(std::span<const uint8_t> bytes, Document& doc, Error* error) {
+    return ParseFile(bytes, nullptr, doc, error);
+}
+
+Status Parse(LargeVector<uint8_t>& file, Document& doc, Error* error) {
+    return ParseFile({file.data(), file.size()}, &file, doc, error);
 }
 
 } // namespace xfile

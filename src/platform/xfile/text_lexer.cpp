@@ -1,16 +1,14 @@
 // Tokeniser for the text form of .x files: whitespace, `#` and `//` comments, punctuation,
-// GUIDs, quoted strings, numbers (with MSVC's `1.#IND00`-style specials read as 0) and names.
+// GUIDs, quoted strings, numbers (read by text_number) and names; and runs of numbers read
+// without a token each.
 #include "xfile/text_lexer.h"
 
-#include <charconv>
+#include "xfile/text_number.h"
+
 #include <cstring>
 
 namespace xfile {
 namespace {
-
-bool IsDigit(unsigned char c) {
-    return c >= '0' && c <= '9';
-}
 
 // Anything but whitespace, control bytes and the punctuation that ends a name. Exporters put
 // dots, dashes, `#` and other odd characters into names.
@@ -35,6 +33,7 @@ bool IsNameChar(unsigned char c) {
 }
 
 // A code page 932 lead byte: the byte after it belongs to the same character, whatever it is.
+// Written here rather than IsDBCSLeadByte: the reader takes bytes only, without the Windows API.
 bool IsCp932LeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
@@ -130,8 +129,7 @@ void TextLexer::Next(Token& t, bool name_wanted) {
         break;
     }
     if (name_wanted) return LexName(t);
-    const bool dot_number = c == '.' && p_ + 1 < end_ && IsDigit(static_cast<unsigned char>(p_[1]));
-    if (IsDigit(c) || c == '-' || c == '+' || dot_number) return LexNumber(t);
+    if (StartsNumber(p_, end_)) return LexNumber(t);
     if (c == '.') {
         t.kind = Tok::Dot;
         ++p_;
@@ -158,104 +156,42 @@ void TextLexer::LexName(Token& t) {
 }
 
 void TextLexer::LexNumber(Token& t) {
-    const char* start = p_;
-    const char* p = p_;
-    bool negative = false;
-    if (*p == '-' || *p == '+') {
-        negative = *p == '-';
-        ++p;
-    }
-    const char* digits = p;
-    // The digits, as long as they fit 15 decimal digits, and the power of ten they are scaled
-    // by: such a value and a power of ten up to 1e22 are both exact doubles, so one multiply or
-    // divide gives the correctly rounded result, the same as from_chars.
-    constexpr int kExactDigits = 15;
-    uint64_t integer = 0;
-    int significant = 0, exponent = 0;
-    bool exact = true;
-    size_t fraction_digits = 0;
-    while (p < end_ && IsDigit(static_cast<unsigned char>(*p))) {
-        if (significant < kExactDigits) {
-            integer = integer * 10 + static_cast<uint64_t>(*p - '0');
-            significant += integer != 0;
-        } else {
-            ++exponent;
-            exact = false;
-        }
-        ++p;
-    }
-    const size_t int_digits = static_cast<size_t>(p - digits);
-    bool plain_integer = !negative && int_digits > 0 && int_digits <= 18;
-    if (p < end_ && *p == '.') {
-        // MSVC prints NaN and infinity as 1.#IND00, -1.#QNAN0, 1.#INF00: read them as 0.
-        if (p + 1 < end_ && p[1] == '#') {
-            p += 2;
-            while (p < end_ && (IsDigit(static_cast<unsigned char>(*p)) ||
-                                ((*p | 0x20) >= 'a' && (*p | 0x20) <= 'z')))
-                ++p;
-            t.kind = Tok::Number;
-            t.number = 0;
-            t.dword = false;
-            p_ = p;
-            return;
-        }
-        plain_integer = false;
-        ++p;
-        while (p < end_ && IsDigit(static_cast<unsigned char>(*p))) {
-            if (significant < kExactDigits) {
-                integer = integer * 10 + static_cast<uint64_t>(*p - '0');
-                ++significant;
-                --exponent;
-            } else {
-                exact = false;
-            }
-            ++fraction_digits;
-            ++p;
-        }
-    }
-    // A sign or a dot without digits is no number: from_chars rejects it below.
-    if (int_digits == 0 && fraction_digits == 0) exact = false;
-    if (p < end_ && (*p == 'e' || *p == 'E')) {
-        const char* e = p + 1;
-        const bool negative_exponent = e < end_ && *e == '-';
-        if (e < end_ && (*e == '-' || *e == '+')) ++e;
-        if (e < end_ && IsDigit(static_cast<unsigned char>(*e))) {
-            plain_integer = false;
-            p = e;
-            int written = 0;
-            while (p < end_ && IsDigit(static_cast<unsigned char>(*p))) {
-                if (written < 1000) written = written * 10 + (*p - '0');
-                ++p;
-            }
-            exponent += negative_exponent ? -written : written;
-        }
-    }
-    if (p < end_ && IsNameChar(static_cast<unsigned char>(*p)) && *p != '#' && *p != '/')
-        return Fail(t, "malformed number");
+    LexedNumber n;
+    const char* after = ReadNumber(p_, end_, n);
+    if (!after) return Fail(t, "malformed number");
     t.kind = Tok::Number;
-    p_ = p;
-    t.dword = plain_integer && exact && integer <= 0xFFFFFFFFu;
-    if (plain_integer && exact) {
-        t.number = static_cast<double>(integer);
-        return;
+    t.number = n.value;
+    t.dword = n.dword;
+    p_ = after;
+}
+
+size_t TextLexer::ReadNumberRun(NumberStore& out, bool& need_separator) {
+    size_t count = 0;
+    for (;;) {
+        while (p_ < end_ && static_cast<unsigned char>(*p_) <= 0x20)
+            ++p_;
+        if (p_ == end_) break;
+        const char c = *p_;
+        if (c == ',' || c == ';') {
+            need_separator = false;
+            ++p_;
+            continue;
+        }
+        // Anything else (a missing separator, a comment, a brace, a malformed number) is left
+        // to Next(), which reports it where it stands.
+        if (need_separator || !StartsNumber(p_, end_)) break;
+        LexedNumber n;
+        const char* after = ReadNumber(p_, end_, n);
+        if (!after) break;
+        if (n.dword)
+            out.PushInteger(static_cast<uint32_t>(n.value));
+        else
+            out.PushReal(static_cast<float>(n.value));
+        p_ = after;
+        need_separator = true;
+        ++count;
     }
-    if (exact && exponent >= -22 && exponent <= 22) {
-        static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-        const double m = static_cast<double>(integer);
-        const double value = exponent < 0 ? m / kPowers[-exponent] : m * kPowers[exponent];
-        t.number = negative ? -value : value;
-        return;
-    }
-    const char* from = *start == '+' ? start + 1 : start;
-    double value = 0;
-    auto [end, ec] = std::from_chars(from, p, value);
-    if (ec != std::errc() || end != p) {
-        p_ = start;
-        return Fail(t, "malformed number");
-    }
-    t.number = value;
+    return count;
 }
 
 void TextLexer::LexGuid(Token& t) {

@@ -11,13 +11,18 @@ class TextLexer {
   public:
     // Text requires a `,` or `;` after each value.
     static constexpr bool kSeparatorsRequired = true;
-    static constexpr size_t kTypicalBytesPerNumber = 8; // "0.123456;"
+    static constexpr size_t kLeastBytesPerNumber = 2; // "1;"
 
     TextLexer(const char* begin, const char* end) : begin_(begin), p_(begin), end_(end) {}
 
     // The next token. With `name_wanted`, a run of name characters is a Name even when it
     // starts with a digit (object names such as `1stBone`).
     void Next(Token& t, bool name_wanted = false);
+
+    // After a number: reads the numbers and separators that follow straight into `out`, up to
+    // the first thing that is neither; returns how many numbers it read. `need_separator` says
+    // whether a ',' or ';' must come before the next number, before and after.
+    size_t ReadNumberRun(NumberStore& out, bool& need_separator);
 
     size_t size() const { return static_cast<size_t>(end_ - begin_); }
 
