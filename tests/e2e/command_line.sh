@@ -9,20 +9,8 @@ xcorpus=$3
 work=$(mktemp -d)
 pid=""
 trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() { # name, then a command that succeeds when the check holds
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok: $name"
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $name"
-    fi
-}
+# shellcheck source=../lib/checks.sh
+source "$(dirname "$0")/../lib/checks.sh"
 
 run() { # runs the viewer in the demo folder with no display; sets $status
     (cd "$demo" && DISPLAY= SDL_VIDEODRIVER=x11 timeout 20 "$viewer" "$@" >"$work/stdout" \
@@ -95,5 +83,4 @@ check "a missing model is named and the window still opens" \
 stop_viewer
 check "and Esc still exits 0" test "$status" = 0
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish_checks

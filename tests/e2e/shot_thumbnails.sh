@@ -10,20 +10,8 @@ xcorpus=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-passed=0
-failed=0
-
-check() { # name, then a command that succeeds when the check holds
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok: $name"
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $name"
-    fi
-}
+# shellcheck source=../lib/checks.sh
+source "$(dirname "$0")/../lib/checks.sh"
 
 size_of() { identify -format '%wx%h' "$1" 2>/dev/null; }
 # The fraction (0..1000) of a picture that is not the clear colour: the model's share.
@@ -90,5 +78,4 @@ check "and differs from the model before it" bash -c "! cmp -s '$work/f-op.png' 
 "$shot" --model op.x --out "$work/x.png" --out "$work/y.png" 2>/dev/null
 check "an --out without its --model is refused" test "$?" = 2
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish_checks

@@ -7,20 +7,8 @@ close_window=$2
 demo=$3
 work=$(mktemp -d)
 trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() { # name, then a command that succeeds when the check holds
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok: $name"
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $name"
-    fi
-}
+# shellcheck source=../lib/checks.sh
+source "$(dirname "$0")/../lib/checks.sh"
 
 # Starts the viewer in folder $1 and waits for its window; sets $pid and $window.
 start_viewer() {
@@ -183,5 +171,4 @@ status=$?
 check "without a display it exits 1" test "$status" = 1
 check "without a display it says so" grep -q 'Direct3D' "$work/stderr"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish_checks

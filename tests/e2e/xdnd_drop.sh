@@ -10,20 +10,8 @@ xcorpus=$4
 work=$(mktemp -d)
 pid=""
 trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() { # name, then a command that succeeds when the check holds
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok: $name"
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $name"
-    fi
-}
+# shellcheck source=../lib/checks.sh
+source "$(dirname "$0")/../lib/checks.sh"
 
 # The lighthouse's red paint, as a share (0..1000) of the model's part of the screen.
 red_share() {
@@ -80,5 +68,4 @@ wait "$pid"
 check "Esc still exits 0 after the drop" test $? = 0
 pid=""
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish_checks

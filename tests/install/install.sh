@@ -11,20 +11,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 stage=$work/stage
 share=$stage/usr/share
-passed=0
-failed=0
-
-check() { # name, then a command that succeeds when the check holds
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok: $name"
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $name"
-    fi
-}
+# shellcheck source=../lib/checks.sh
+source "$(dirname "$0")/../lib/checks.sh"
 
 DESTDIR=$stage cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1
 check "cmake --install into a DESTDIR succeeds" test $? = 0
@@ -89,5 +77,4 @@ montage -font DejaVu-Sans -label '%t' "${thumbnails[@]}" -tile 3x -geometry +6+6
     "$build/thumbnail-sheet.png" 2>/dev/null ||
     montage "${thumbnails[@]}" -tile 3x -geometry +6+6 "$build/thumbnail-sheet.png"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish_checks

@@ -6,20 +6,8 @@ set -uo pipefail
 zip=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() { # name, then a command that succeeds when the check holds
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok: $name"
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $name"
-    fi
-}
+# shellcheck source=../lib/checks.sh
+source "$(dirname "$0")/../lib/checks.sh"
 
 # What Windows itself ships (System32), matched without regard to case; the UCRT's API sets are
 # part of Windows 10 and later.
@@ -44,5 +32,4 @@ for exe in xofview.exe xofview-shot.exe; do
     check "$exe needs no other DLL (${foreign:-none})" test -z "$foreign"
 done
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish_checks

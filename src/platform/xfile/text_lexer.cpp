@@ -10,28 +10,6 @@
 namespace xfile {
 namespace {
 
-// Anything but whitespace, control bytes and the punctuation that ends a name. Exporters put
-// dots, dashes, `#` and other odd characters into names.
-bool IsNameChar(unsigned char c) {
-    if (c <= 0x20) return false;
-    switch (c) {
-    case '{':
-    case '}':
-    case '[':
-    case ']':
-    case '(':
-    case ')':
-    case ',':
-    case ';':
-    case '<':
-    case '>':
-    case '"':
-        return false;
-    default:
-        return true;
-    }
-}
-
 // A code page 932 lead byte: the byte after it belongs to the same character, whatever it is.
 // Written here rather than IsDBCSLeadByte: the reader takes bytes only, without the Windows API.
 bool IsCp932LeadByte(unsigned char c) {

@@ -179,26 +179,7 @@ const char* ReadExponent(const char* p, const char* end, Decimal& d) {
 
 // A name character right after the number (other than a comment's start) makes it malformed.
 bool RunsIntoName(char c) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u <= 0x20) return false;
-    switch (c) {
-    case '{':
-    case '}':
-    case '[':
-    case ']':
-    case '(':
-    case ')':
-    case ',':
-    case ';':
-    case '<':
-    case '>':
-    case '"':
-    case '#':
-    case '/':
-        return false;
-    default:
-        return true;
-    }
+    return c != '#' && c != '/' && IsNameChar(static_cast<unsigned char>(c));
 }
 
 const char* ReadGeneralNumber(const char* start, const char* end, LexedNumber& out) {

@@ -9,6 +9,28 @@ struct LexedNumber {
     bool dword = false; // digits alone (an optional '+' before them), from 0 to 2^32-1
 };
 
+// Anything but whitespace, control bytes and the punctuation that ends a name. Exporters put
+// dots, dashes, `#` and other odd characters into names.
+inline bool IsNameChar(unsigned char c) {
+    if (c <= 0x20) return false;
+    switch (c) {
+    case '{':
+    case '}':
+    case '[':
+    case ']':
+    case '(':
+    case ')':
+    case ',':
+    case ';':
+    case '<':
+    case '>':
+    case '"':
+        return false;
+    default:
+        return true;
+    }
+}
+
 // Whether a number starts at `p`: a digit, a sign, or a point followed by a digit.
 inline bool StartsNumber(const char* p, const char* end) {
     const unsigned char c = static_cast<unsigned char>(*p);
