@@ -32,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,18 @@ template <class Frame> double TimeFrames(int frames, Frame frame) {
     return bench::Median(batches);
 }
 
-int ViewerFrames(const char* folder, const char* model, int frames) {
+// Direct3D matrices as comma-separated floats that read back exactly.
+void PrintMatrices(std::initializer_list<D3DTRANSFORMSTATETYPE> which) {
+    const char* separator = "";
+    for (D3DTRANSFORMSTATETYPE t : which) {
+        D3DXMATRIX m;
+        viewer.device->GetTransform(t, &m);
+        for (int i = 0; i < 16; ++i, separator = ",")
+            std::printf("%s%.9g", separator, m.m[i / 4][i % 4]);
+    }
+}
+
+int ViewerFrames(const char* folder, const char* model, int frames, const char* shot) {
     if (chdir(folder) != 0) return 1;
     d3d9::SetPresentPacing(false);
     StartViewer(model);
@@ -100,6 +112,9 @@ int ViewerFrames(const char* folder, const char* model, int frames) {
     D3DSURFACE_DESC desc{};
     if (viewer.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) == D3D_OK) {
         back->GetDesc(&desc);
+        // The last frame's back buffer, as the screenshot tool saves it.
+        if (*shot && D3DXSaveSurfaceToFileA(shot, D3DXIFF_PNG, back, nullptr, nullptr) != D3D_OK)
+            return 1;
         back->Release();
     }
     std::printf("frame_ms=%.4f width=%u height=%u faces=%lu transform=", ms, desc.Width,
@@ -107,7 +122,13 @@ int ViewerFrames(const char* folder, const char* model, int frames) {
                 viewer.model && viewer.model->mesh ? viewer.model->mesh->GetNumFaces() : 0ul);
     for (int i = 0; i < 16; ++i)
         std::printf("%s%.9g", i ? "," : "", transform.m[i / 4][i % 4]);
-    std::printf("\n");
+    std::printf(" matrices=");
+    PrintMatrices({D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION});
+    // What the yardstick needs to draw the same filter quad, light and HUD.
+    const ViewerState& v = viewer;
+    std::printf(" state=%d,%d,%d,%d,%.9g,%.9g,%.9g,%d,%d,%d\n", v.filterRed, v.filterGreen,
+                v.filterBlue, v.filterAlpha, v.ambientRed, v.ambientGreen, v.ambientBlue,
+                v.ambientRedPercent, v.ambientGreenPercent, v.ambientBluePercent);
     std::fflush(stdout);
     _exit(0); // the figure is out; shutdown is not what is measured
 }
@@ -373,8 +394,8 @@ int Driver(const Options& o) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "--viewer-frames" && argc == 5)
-        return ViewerFrames(argv[2], argv[3], std::atoi(argv[4]));
+    if (mode == "--viewer-frames" && (argc == 5 || argc == 6))
+        return ViewerFrames(argv[2], argv[3], std::atoi(argv[4]), argc == 6 ? argv[5] : "");
     if (mode == "--viewer-startup" && argc == 4) return ViewerStartup(argv[2], std::atoll(argv[3]));
     if (mode == "--minimal-frames" && argc == 7)
         return MinimalFrames(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
