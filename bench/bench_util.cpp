@@ -1,6 +1,8 @@
 // Clocks, medians, peak memory and child processes for the benchmarks.
 #include "bench_util.h"
 
+#include <sys/resource.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +21,13 @@ long long NowNanoseconds() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 }
 
 double Median(std::vector<double> values) {

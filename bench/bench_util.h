@@ -12,6 +12,9 @@ double Now();
 // Nanoseconds on the monotonic clock, as passed from a parent to a child in argv.
 long long NowNanoseconds();
 
+// CPU time of this process (all threads, user and system), in seconds.
+double CpuSeconds();
+
 double Median(std::vector<double> values);
 
 // This process's peak resident set so far, in KiB (VmHWM of /proc/self/status).

@@ -13,9 +13,10 @@
 // path): at least 99.9 % of pixels must be within one 565 step, or this is not the same frame
 // and the program exits with 3.
 //
-// usage: same_frame FOLDER MODEL FRAMES MATRICES STATE VIEWER_PNG
+// usage: same_frame FOLDER MODEL FRAMES MATRICES STATE VIEWER_PNG [idle=SECONDS]
 //   MATRICES: world, view, projection (48 comma-separated floats, Direct3D row order)
 //   STATE: filter red, green, blue, alpha, ambient red, green, blue (floats), ambient percents
+//   idle=SECONDS: instead of timing, run paced at 60 Hz and report the CPU share
 #include "bench_util.h"
 
 #include "d3dx9/font_face.h"
@@ -36,12 +37,14 @@
 #include <GL/glcorearb.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -655,8 +658,28 @@ double MatchingShare(const char* png, GLuint framebuffer) {
 constexpr int kWarmUpFrames = 10;
 constexpr int kBatches = 5;
 
+// Frames paced to 60 Hz for `seconds` (swap interval 1, and 1/60 s ticks where the driver
+// does not wait, as on SDL's offscreen driver): CPU time over wall time.
+double IdleShare(const Scene& s, double seconds) {
+    using Clock = std::chrono::steady_clock;
+    SDL_GL_SetSwapInterval(1);
+    const auto tick = std::chrono::microseconds(16667);
+    const double cpuStart = bench::CpuSeconds(), start = bench::Now();
+    Clock::time_point next = Clock::now();
+    while (bench::Now() - start < seconds) {
+        DrawFrame(s);
+        next += tick;
+        const Clock::time_point now = Clock::now();
+        if (now < next)
+            std::this_thread::sleep_until(next);
+        else
+            next = now;
+    }
+    return (bench::CpuSeconds() - cpuStart) / (bench::Now() - start);
+}
+
 int Run(const char* folder, const char* model, int frames, const char* matrixText,
-        const char* stateText, const char* png) {
+        const char* stateText, const char* png, double idleSeconds) {
     if (chdir(folder) != 0) return 1;
     const std::vector<float> numbers = ParseFloats(matrixText);
     const std::vector<float> state = ParseFloats(stateText);
@@ -743,6 +766,11 @@ int Run(const char* folder, const char* model, int frames, const char* matrixTex
     for (int i = 0; i < kWarmUpFrames; ++i)
         DrawFrame(s);
     glFinish();
+    if (idleSeconds > 0) {
+        std::printf("cpu_percent=%.2f\n", IdleShare(s, idleSeconds) * 100.0);
+        std::fflush(stdout);
+        _exit(0);
+    }
     const int perBatch = frames / kBatches > 0 ? frames / kBatches : 1;
     std::vector<double> batches;
     for (int b = 0; b < kBatches; ++b) {
@@ -768,9 +796,12 @@ int Run(const char* folder, const char* model, int frames, const char* matrixTex
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 7) {
-        std::fprintf(stderr, "usage: same_frame FOLDER MODEL FRAMES MATRICES STATE VIEWER_PNG\n");
+    const bool idle = argc == 8 && !std::strncmp(argv[7], "idle=", 5);
+    if (argc != 7 && !idle) {
+        std::fprintf(stderr, "usage: same_frame FOLDER MODEL FRAMES MATRICES STATE VIEWER_PNG "
+                             "[idle=SECONDS]\n");
         return 2;
     }
-    return Run(argv[1], argv[2], std::atoi(argv[3]), argv[4], argv[5], argv[6]);
+    return Run(argv[1], argv[2], std::atoi(argv[3]), argv[4], argv[5], argv[6],
+               idle ? std::atof(argv[7] + 5) : 0.0);
 }
