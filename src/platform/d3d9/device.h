@@ -172,6 +172,17 @@ class Device final : public IDirect3DDevice9 {
     GLuint userIndexBuffer_ = 0;
     ProgramCache programs_;
 
+    // The vertex attributes the vertex array holds (compared whole: no padding).
+    struct AttributeBinding {
+        uint64_t fvf;
+        uint64_t stride;
+        uint64_t buffer;
+        uint64_t offset;
+        uint64_t deletedBuffers;
+    };
+    AttributeBinding boundAttributes_{};
+    bool attributesBound_ = false;
+
     // What changed since the last draw.
     bool rasterDirty_ = true;
     bool viewportDirty_ = true;

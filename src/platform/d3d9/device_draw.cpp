@@ -63,25 +63,6 @@ void NormalMatrix(const D3DMATRIX& m, float out[9]) {
         out[k] = cofactors[k] / det;
 }
 
-// The smallest and largest index in a run of 16- or 32-bit indices.
-void IndexRange(const uint8_t* indices, UINT count, UINT indexSize, UINT* lowest, UINT* highest) {
-    UINT lo = ~0u, hi = 0;
-    for (UINT n = 0; n < count; ++n) {
-        UINT value;
-        if (indexSize == 2) {
-            uint16_t v;
-            memcpy(&v, indices + size_t(n) * 2, 2);
-            value = v;
-        } else {
-            memcpy(&value, indices + size_t(n) * 4, 4);
-        }
-        lo = std::min(lo, value);
-        hi = std::max(hi, value);
-    }
-    *lowest = count ? lo : 0;
-    *highest = hi;
-}
-
 } // namespace
 
 // --- Shader selection and uniforms ---
@@ -377,6 +358,12 @@ void Device::ApplySampler(DWORD stage) {
 
 void Device::BindAttributes(const VertexLayout& layout, UINT stride, GLuint buffer,
                             size_t baseOffset) {
+    // The vertex array keeps its attributes between draws: re-specifying them costs the GL a
+    // revalidation of its vertex input, so only a different format, buffer or stride does it.
+    const AttributeBinding wanted{state_.fvf, stride, buffer, baseOffset, deletedGlBuffers};
+    if (attributesBound_ && std::memcmp(&wanted, &boundAttributes_, sizeof wanted) == 0) return;
+    boundAttributes_ = wanted;
+    attributesBound_ = true;
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     auto pointer = [&](GLuint location, GLint size, GLenum type, GLboolean normalized, int offset) {
         if (offset < 0) {
@@ -460,13 +447,23 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, INT baseVer
     if (vertices.Locked() || indices.Locked() ||
         (uint64_t(startIndex) + prims.vertices) * indexSize > indices.Length())
         return D3DERR_INVALIDCALL;
+    // Every vertex the draw reads must lie in the stream. The bounds of the whole index buffer
+    // (known until its contents change) settle that for almost every draw; only a draw they
+    // do not clear has its own indices scanned.
+    auto fits = [&](UINT lowest, UINT highest) {
+        const int64_t first = int64_t(baseVertexIndex) + lowest;
+        const uint64_t end = uint64_t(stream.offset) +
+                             uint64_t(int64_t(baseVertexIndex) + highest) * stream.stride +
+                             layout.size;
+        return first >= 0 && end <= vertices.Length();
+    };
     UINT lowest, highest;
-    IndexRange(indices.Memory() + size_t(startIndex) * indexSize, prims.vertices, indexSize,
-               &lowest, &highest);
-    const int64_t first = int64_t(baseVertexIndex) + lowest;
-    const uint64_t end = uint64_t(stream.offset) +
-                         uint64_t(int64_t(baseVertexIndex) + highest) * stream.stride + layout.size;
-    if (first < 0 || end > vertices.Length()) return D3DERR_INVALIDCALL;
+    indices.IndexBounds(indexSize, &lowest, &highest);
+    if (!fits(lowest, highest)) {
+        IndexRange(indices.Memory() + size_t(startIndex) * indexSize, prims.vertices, indexSize,
+                   &lowest, &highest);
+        if (!fits(lowest, highest)) return D3DERR_INVALIDCALL;
+    }
     MakeCurrent();
     const GLuint vertexBuffer = vertices.Upload(GL_ARRAY_BUFFER);
     const HRESULT hr = SetUpDraw(layout, vertexBuffer, stream.offset, stream.stride);
