@@ -602,8 +602,12 @@ void SetUpBackBuffer(Scene& s) {
     glBindFramebuffer(GL_FRAMEBUFFER, s.framebuffer);
     glGenTextures(1, &s.colour);
     glBindTexture(GL_TEXTURE_2D, s.colour);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kBackWidth, kBackHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 nullptr);
+    // SAME_FRAME_TARGET=rgba16 draws into the 16-bit target the device uses instead, to tell
+    // the cost of that choice from the rest.
+    const char* target = std::getenv("SAME_FRAME_TARGET");
+    const bool wide = target && !std::strcmp(target, "rgba16");
+    glTexImage2D(GL_TEXTURE_2D, 0, wide ? GL_RGBA16 : GL_RGBA8, kBackWidth, kBackHeight, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s.colour, 0);
     GLuint depth;
     glGenRenderbuffers(1, &depth);
