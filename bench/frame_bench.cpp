@@ -309,7 +309,7 @@ struct Options {
     int grid = 700;
     int runs = 3;
     int frames = 100;    // per batch set on the demo
-    int gridFrames = 20; // the grid's frames take 50-300 ms each
+    int gridFrames = 10; // the grid's frames take 50-300 ms each
     int startups = 5;
     double idleSeconds = 10;
     std::string data = XOF_BENCH_DATA_DIR;
