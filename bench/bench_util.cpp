@@ -1,6 +1,7 @@
 // Clocks, medians, peak memory and child processes for the benchmarks.
 #include "bench_util.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <sys/wait.h>
@@ -21,6 +22,10 @@ long long NowNanoseconds() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+void KeepFreedMemoryMapped() {
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }
 
 double CpuSeconds() {

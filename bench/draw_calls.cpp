@@ -190,6 +190,7 @@ GLuint CheckerGlTexture(uint32_t a, uint32_t b) {
 }
 
 int GlDraws(int frames) {
+    bench::KeepFreedMemoryMapped();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);

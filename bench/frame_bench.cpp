@@ -227,6 +227,7 @@ struct MinimalWindow {
 };
 
 MinimalWindow OpenMinimalWindow(int width, int height) {
+    bench::KeepFreedMemoryMapped();
     MinimalWindow w;
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return w;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);

@@ -693,6 +693,7 @@ int Run(const char* folder, const char* model, int frames, const char* matrixTex
     std::memcpy(&view, &numbers[16], 64);
     std::memcpy(&projection, &numbers[32], 64);
 
+    bench::KeepFreedMemoryMapped();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
