@@ -53,7 +53,9 @@ conformance: configure
 BENCH_BUILD ?= build-bench
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BENCH_BUILD) --target load_bench frame_bench xofview-shot
+	@cmake --build $(BENCH_BUILD) --target load_bench frame_bench same_frame draw_calls xofview-shot
+	@rm -f $(BENCH_BUILD)/bench-results.tsv
 	@$(BENCH_BUILD)/bench/load_bench
 	@$(BENCH_BUILD)/bench/frame_bench
+	@$(BENCH_BUILD)/bench/draw_calls
 	@bench/thumbnail_batch.sh $(BENCH_BUILD)/tools/xofview-shot $(CURDIR)/../shared/xcorpus

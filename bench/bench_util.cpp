@@ -1,6 +1,9 @@
 // Clocks, medians, peak memory, child processes and the results file for the benchmarks.
 #include "bench_util.h"
 
+#include <malloc.h>
+#include <sys/resource.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +23,17 @@ long long NowNanoseconds() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+void KeepFreedMemoryMapped() {
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 }
 
 double Median(std::vector<double> values) {

@@ -12,6 +12,13 @@ double Now();
 // Nanoseconds on the monotonic clock, as passed from a parent to a child in argv.
 long long NowNanoseconds();
 
+// The heap policy the device layer sets for itself (freed frame memory kept mapped, up to
+// 64 MB), for the reference programs, so that both sides of a comparison run under it.
+void KeepFreedMemoryMapped();
+
+// CPU time of this process (all threads, user and system), in seconds.
+double CpuSeconds();
+
 double Median(std::vector<double> values);
 
 // This process's peak resident set so far, in KiB (VmHWM of /proc/self/status).

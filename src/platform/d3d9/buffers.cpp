@@ -4,13 +4,51 @@
 #include "device.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace d3d9 {
+
+uint64_t deletedGlBuffers = 0;
+
+void IndexRange(const uint8_t* indices, UINT count, UINT indexSize, UINT* lowest, UINT* highest) {
+    UINT lo = ~0u, hi = 0;
+    if (indexSize == 2) {
+        for (UINT n = 0; n < count; ++n) {
+            uint16_t v;
+            memcpy(&v, indices + size_t(n) * 2, 2);
+            lo = std::min(lo, UINT(v));
+            hi = std::max(hi, UINT(v));
+        }
+    } else {
+        for (UINT n = 0; n < count; ++n) {
+            UINT v;
+            memcpy(&v, indices + size_t(n) * 4, 4);
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+    }
+    *lowest = count ? lo : 0;
+    *highest = hi;
+}
 
 // --- BufferStorage ---
 
 BufferStorage::~BufferStorage() {
-    if (buffer_) glDeleteBuffers(1, &buffer_);
+    if (buffer_) {
+        glDeleteBuffers(1, &buffer_);
+        ++deletedGlBuffers;
+    }
+}
+
+void BufferStorage::IndexBounds(UINT indexSize, UINT* lowest, UINT* highest) {
+    if (!boundsKnown_ || boundsIndexSize_ != indexSize) {
+        IndexRange(memory_.data(), UINT(memory_.size() / indexSize), indexSize, &lowestIndex_,
+                   &highestIndex_);
+        boundsKnown_ = true;
+        boundsIndexSize_ = indexSize;
+    }
+    *lowest = lowestIndex_;
+    *highest = highestIndex_;
 }
 
 HRESULT BufferStorage::Lock(UINT offset, UINT size, void** data, DWORD flags) {
@@ -25,6 +63,7 @@ HRESULT BufferStorage::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     // The copy keeps its contents whatever the flags say, so DISCARD and NOOVERWRITE only
     // promise what is already true; READONLY spares the upload.
     if (!(flags & D3DLOCK_READONLY) && size > 0) {
+        boundsKnown_ = false;
         if (dirtyBegin_ == dirtyEnd_) {
             dirtyBegin_ = offset;
             dirtyEnd_ = offset + size;

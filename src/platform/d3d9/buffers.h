@@ -12,6 +12,13 @@
 namespace d3d9 {
 
 // What both buffer kinds share: the memory, the lock and the upload.
+// How many GL buffers the device layer has deleted: a binding made before a deletion may name
+// a buffer the GL has since unbound.
+extern uint64_t deletedGlBuffers;
+
+// The smallest and largest in a run of 16- or 32-bit indices (0 and 0 for none).
+void IndexRange(const uint8_t* indices, UINT count, UINT indexSize, UINT* lowest, UINT* highest);
+
 class BufferStorage {
   public:
     BufferStorage(UINT length) : memory_(length) {}
@@ -24,10 +31,15 @@ class BufferStorage {
     const uint8_t* Memory() const { return memory_.data(); }
     // The GL buffer with the current contents (uploads what changed); the context is current.
     GLuint Upload(GLenum target);
+    // The smallest and largest of all the buffer's 16- or 32-bit indices, worked out once per
+    // change of the contents.
+    void IndexBounds(UINT indexSize, UINT* lowest, UINT* highest);
 
   private:
     std::vector<uint8_t> memory_;
     GLuint buffer_ = 0;
+    bool boundsKnown_ = false;
+    UINT boundsIndexSize_ = 0, lowestIndex_ = 0, highestIndex_ = 0;
     UINT lockCount_ = 0;
     UINT dirtyBegin_ = 0;
     UINT dirtyEnd_ = 0;

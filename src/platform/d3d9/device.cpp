@@ -174,6 +174,7 @@ HRESULT Device::ApplyPresentParameters(const D3DPRESENT_PARAMETERS& requested) {
     swapInterval_ = p.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1;
     ApplySwapInterval();
     rasterDirty_ = viewportDirty_ = derivedDirty_ = true;
+    rasterKnown_ = false; // the new back buffer set masks and the scissor itself
     for (bool& dirty : samplerDirty_)
         dirty = true;
     ++generations_.transforms;

@@ -18,6 +18,24 @@ struct SDL_Window;
 
 namespace d3d9 {
 
+// The GL state behind Direct3D's raster render states (depth, blending, culling, fill, colour
+// mask, stencil, depth bias).
+struct GlRasterState {
+    bool depthTest, depthMask, blend, cull, stencil, polygonOffset;
+    GLenum depthFunc;
+    GLenum blendFactors[4]; // colour source, destination; alpha source, destination
+    GLenum blendEquations[2];
+    D3DCOLOR blendColor;
+    GLenum cullFace, polygonMode;
+    unsigned colorMask; // bits: red, green, blue, alpha
+    GLenum stencilFunc;
+    GLint stencilRef;
+    GLuint stencilMask;
+    GLenum stencilOps[3]; // fail, depth fail, pass
+    GLuint stencilWriteMask;
+    float offsetFactor, offsetUnits;
+};
+
 class Direct3D;
 class VertexBuffer;
 class IndexBuffer;
@@ -136,6 +154,7 @@ class Device final : public IDirect3DDevice9 {
     // Drawing (device_draw.cpp): everything but the GL draw call itself.
     HRESULT SetUpDraw(const VertexLayout& layout, GLuint vertexBuffer, size_t baseOffset,
                       UINT stride);
+    GlRasterState WantedRasterState() const;
     void ApplyRasterState();
     void ApplyViewport();
     void ApplySampler(DWORD stage);
@@ -172,8 +191,21 @@ class Device final : public IDirect3DDevice9 {
     GLuint userIndexBuffer_ = 0;
     ProgramCache programs_;
 
+    // The vertex attributes the vertex array holds (compared whole: no padding).
+    struct AttributeBinding {
+        uint64_t fvf;
+        uint64_t stride;
+        uint64_t buffer;
+        uint64_t offset;
+        uint64_t deletedBuffers;
+    };
+    AttributeBinding boundAttributes_{};
+    bool attributesBound_ = false;
+
     // What changed since the last draw.
     bool rasterDirty_ = true;
+    GlRasterState appliedRaster_{}; // as the GL has it, when rasterKnown_
+    bool rasterKnown_ = false;
     bool viewportDirty_ = true;
     bool samplerDirty_[kStageCount];
     bool derivedDirty_ = true;

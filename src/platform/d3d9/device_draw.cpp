@@ -63,25 +63,6 @@ void NormalMatrix(const D3DMATRIX& m, float out[9]) {
         out[k] = cofactors[k] / det;
 }
 
-// The smallest and largest index in a run of 16- or 32-bit indices.
-void IndexRange(const uint8_t* indices, UINT count, UINT indexSize, UINT* lowest, UINT* highest) {
-    UINT lo = ~0u, hi = 0;
-    for (UINT n = 0; n < count; ++n) {
-        UINT value;
-        if (indexSize == 2) {
-            uint16_t v;
-            memcpy(&v, indices + size_t(n) * 2, 2);
-            value = v;
-        } else {
-            memcpy(&value, indices + size_t(n) * 4, 4);
-        }
-        lo = std::min(lo, value);
-        hi = std::max(hi, value);
-    }
-    *lowest = count ? lo : 0;
-    *highest = hi;
-}
-
 } // namespace
 
 // --- Shader selection and uniforms ---
@@ -263,80 +244,157 @@ void Device::UploadUniforms(Program& p) {
 
 // --- GL state ---
 
-void Device::ApplyRasterState() {
-    if (!rasterDirty_) return;
-    rasterDirty_ = false;
+// The GL state the render states come to, worked out from them as a whole.
+GlRasterState Device::WantedRasterState() const {
     const DWORD* rs = state_.renderStates;
     const DepthFormat* depth = backBuffer_->Depth();
+    GlRasterState g{};
+    g.depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE && depth;
+    g.depthFunc = g.depthTest ? GlCompareFunction(rs[D3DRS_ZFUNC], D3DCMP_LESSEQUAL) : GL_LESS;
+    g.depthMask = rs[D3DRS_ZWRITEENABLE] != 0;
 
-    if (rs[D3DRS_ZENABLE] != D3DZB_FALSE && depth) {
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GlCompareFunction(rs[D3DRS_ZFUNC], D3DCMP_LESSEQUAL));
-    } else {
-        glDisable(GL_DEPTH_TEST);
-    }
-    glDepthMask(rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
-
-    if (rs[D3DRS_ALPHABLENDENABLE]) {
-        glEnable(GL_BLEND);
+    g.blend = rs[D3DRS_ALPHABLENDENABLE] != 0;
+    if (g.blend) {
         const GlBlendPair colour = GlBlendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND]);
-        if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
-            const GlBlendPair alpha =
-                GlBlendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA]);
-            glBlendFuncSeparate(colour.source, colour.destination, alpha.source, alpha.destination);
-            glBlendEquationSeparate(GlBlendEquation(rs[D3DRS_BLENDOP]),
-                                    GlBlendEquation(rs[D3DRS_BLENDOPALPHA]));
-        } else {
-            glBlendFunc(colour.source, colour.destination);
-            glBlendEquation(GlBlendEquation(rs[D3DRS_BLENDOP]));
-        }
-        float factor[4];
-        ColorToFloats(rs[D3DRS_BLENDFACTOR], factor);
-        glBlendColor(factor[0], factor[1], factor[2], factor[3]);
-    } else {
-        glDisable(GL_BLEND);
+        const bool separate = rs[D3DRS_SEPARATEALPHABLENDENABLE] != 0;
+        const GlBlendPair alpha =
+            separate ? GlBlendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA]) : colour;
+        g.blendFactors[0] = colour.source;
+        g.blendFactors[1] = colour.destination;
+        g.blendFactors[2] = alpha.source;
+        g.blendFactors[3] = alpha.destination;
+        g.blendEquations[0] = GlBlendEquation(rs[D3DRS_BLENDOP]);
+        g.blendEquations[1] =
+            separate ? GlBlendEquation(rs[D3DRS_BLENDOPALPHA]) : g.blendEquations[0];
+        g.blendColor = rs[D3DRS_BLENDFACTOR];
     }
 
     const GlCulling culling = GlCullMode(rs[D3DRS_CULLMODE]);
-    if (culling.enabled) {
-        glEnable(GL_CULL_FACE);
-        glCullFace(culling.face);
-    } else {
-        glDisable(GL_CULL_FACE);
-    }
-    glPolygonMode(GL_FRONT_AND_BACK, GlPolygonMode(rs[D3DRS_FILLMODE]));
+    g.cull = culling.enabled;
+    g.cullFace = culling.face;
+    g.polygonMode = GlPolygonMode(rs[D3DRS_FILLMODE]);
 
     // A target without alpha keeps the alpha of 1 it was cleared to, so DESTALPHA reads 1.
     const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
-    glColorMask(mask & D3DCOLORWRITEENABLE_RED ? GL_TRUE : GL_FALSE,
-                mask & D3DCOLORWRITEENABLE_GREEN ? GL_TRUE : GL_FALSE,
-                mask & D3DCOLORWRITEENABLE_BLUE ? GL_TRUE : GL_FALSE,
-                (mask & D3DCOLORWRITEENABLE_ALPHA) && backBuffer_->Format().HasAlpha() ? GL_TRUE
-                                                                                       : GL_FALSE);
+    g.colorMask = mask & (backBuffer_->Format().HasAlpha() ? 0xFu : 0x7u);
 
-    if (rs[D3DRS_STENCILENABLE] && depth && depth->hasStencil) {
-        glEnable(GL_STENCIL_TEST);
-        glStencilFunc(GlCompareFunction(rs[D3DRS_STENCILFUNC], D3DCMP_ALWAYS),
-                      GLint(rs[D3DRS_STENCILREF]), rs[D3DRS_STENCILMASK]);
-        glStencilOp(GlStencilOperation(rs[D3DRS_STENCILFAIL]),
-                    GlStencilOperation(rs[D3DRS_STENCILZFAIL]),
-                    GlStencilOperation(rs[D3DRS_STENCILPASS]));
-        glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
-    } else {
-        glDisable(GL_STENCIL_TEST);
+    g.stencil = rs[D3DRS_STENCILENABLE] && depth && depth->hasStencil;
+    if (g.stencil) {
+        g.stencilFunc = GlCompareFunction(rs[D3DRS_STENCILFUNC], D3DCMP_ALWAYS);
+        g.stencilRef = GLint(rs[D3DRS_STENCILREF]);
+        g.stencilMask = rs[D3DRS_STENCILMASK];
+        g.stencilOps[0] = GlStencilOperation(rs[D3DRS_STENCILFAIL]);
+        g.stencilOps[1] = GlStencilOperation(rs[D3DRS_STENCILZFAIL]);
+        g.stencilOps[2] = GlStencilOperation(rs[D3DRS_STENCILPASS]);
+        g.stencilWriteMask = rs[D3DRS_STENCILWRITEMASK];
     }
 
     const float bias = BitsFloat(rs[D3DRS_DEPTHBIAS]);
     const float slope = BitsFloat(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
-    if ((bias != 0.0f || slope != 0.0f) && depth) {
+    g.polygonOffset = (bias != 0.0f || slope != 0.0f) && depth;
+    if (g.polygonOffset) {
         // Direct3D's bias is in depth units; GL's in steps of the depth buffer.
         const float steps = depth->format == D3DFMT_D16 ? 65535.0f : 16777215.0f;
-        glEnable(GL_POLYGON_OFFSET_FILL);
-        glPolygonOffset(slope, bias * steps);
-    } else {
-        glDisable(GL_POLYGON_OFFSET_FILL);
+        g.offsetFactor = slope;
+        g.offsetUnits = bias * steps;
     }
-    glDisable(GL_SCISSOR_TEST);
+    return g;
+}
+
+namespace {
+
+void Enable(GLenum capability, bool on) {
+    if (on)
+        glEnable(capability);
+    else
+        glDisable(capability);
+}
+
+template <class T> bool Differs(const T& a, const T& b) {
+    return std::memcmp(&a, &b, sizeof a) != 0;
+}
+
+} // namespace
+
+// Only what differs from the GL state the last draw left reaches the GL; after a Clear or a
+// Present, which set masks and the scissor themselves, everything is set again.
+void Device::ApplyRasterState() {
+    if (!rasterDirty_) return;
+    rasterDirty_ = false;
+    const GlRasterState g = WantedRasterState();
+    const bool all = !rasterKnown_;
+    const GlRasterState& was = appliedRaster_;
+
+    if (all || g.depthTest != was.depthTest) Enable(GL_DEPTH_TEST, g.depthTest);
+    if (g.depthTest && (all || g.depthFunc != was.depthFunc)) glDepthFunc(g.depthFunc);
+    if (all || g.depthMask != was.depthMask) glDepthMask(g.depthMask ? GL_TRUE : GL_FALSE);
+
+    if (all || g.blend != was.blend) Enable(GL_BLEND, g.blend);
+    if (g.blend) {
+        if (all || Differs(g.blendFactors, was.blendFactors))
+            glBlendFuncSeparate(g.blendFactors[0], g.blendFactors[1], g.blendFactors[2],
+                                g.blendFactors[3]);
+        if (all || Differs(g.blendEquations, was.blendEquations))
+            glBlendEquationSeparate(g.blendEquations[0], g.blendEquations[1]);
+        if (all || g.blendColor != was.blendColor) {
+            float factor[4];
+            ColorToFloats(g.blendColor, factor);
+            glBlendColor(factor[0], factor[1], factor[2], factor[3]);
+        }
+    }
+
+    if (all || g.cull != was.cull) Enable(GL_CULL_FACE, g.cull);
+    if (g.cull && (all || g.cullFace != was.cullFace)) glCullFace(g.cullFace);
+    if (all || g.polygonMode != was.polygonMode) glPolygonMode(GL_FRONT_AND_BACK, g.polygonMode);
+    if (all || g.colorMask != was.colorMask)
+        glColorMask(g.colorMask & 1 ? GL_TRUE : GL_FALSE, g.colorMask & 2 ? GL_TRUE : GL_FALSE,
+                    g.colorMask & 4 ? GL_TRUE : GL_FALSE, g.colorMask & 8 ? GL_TRUE : GL_FALSE);
+
+    if (all || g.stencil != was.stencil) Enable(GL_STENCIL_TEST, g.stencil);
+    if (g.stencil) {
+        if (all || g.stencilFunc != was.stencilFunc || g.stencilRef != was.stencilRef ||
+            g.stencilMask != was.stencilMask)
+            glStencilFunc(g.stencilFunc, g.stencilRef, g.stencilMask);
+        if (all || Differs(g.stencilOps, was.stencilOps))
+            glStencilOp(g.stencilOps[0], g.stencilOps[1], g.stencilOps[2]);
+        if (all || g.stencilWriteMask != was.stencilWriteMask) glStencilMask(g.stencilWriteMask);
+    }
+
+    if (all || g.polygonOffset != was.polygonOffset)
+        Enable(GL_POLYGON_OFFSET_FILL, g.polygonOffset);
+    if (g.polygonOffset &&
+        (all || g.offsetFactor != was.offsetFactor || g.offsetUnits != was.offsetUnits))
+        glPolygonOffset(g.offsetFactor, g.offsetUnits);
+    if (all) glDisable(GL_SCISSOR_TEST);
+
+    // A state not set above (blending while blending is off, say) keeps the value the GL has,
+    // or, when that is not known, one no wanted state equals, so that it is set when needed.
+    constexpr GLenum kUnknown = ~GLenum(0);
+    GlRasterState applied = g;
+    if (!g.depthTest) applied.depthFunc = all ? kUnknown : was.depthFunc;
+    if (!g.blend) {
+        std::memcpy(applied.blendFactors, was.blendFactors, sizeof applied.blendFactors);
+        std::memcpy(applied.blendEquations, was.blendEquations, sizeof applied.blendEquations);
+        applied.blendColor = was.blendColor;
+        if (all) applied.blendFactors[0] = applied.blendEquations[0] = kUnknown;
+        if (all) applied.blendColor = ~g.blendColor;
+    }
+    if (!g.cull) applied.cullFace = all ? kUnknown : was.cullFace;
+    if (!g.stencil) {
+        applied.stencilFunc = all ? kUnknown : was.stencilFunc;
+        applied.stencilRef = was.stencilRef;
+        applied.stencilMask = was.stencilMask;
+        std::memcpy(applied.stencilOps, was.stencilOps, sizeof applied.stencilOps);
+        if (all) applied.stencilOps[0] = kUnknown;
+        applied.stencilWriteMask = was.stencilWriteMask;
+        if (all) applied.stencilWriteMask = ~g.stencilWriteMask;
+    }
+    if (!g.polygonOffset) {
+        applied.offsetFactor = was.offsetFactor;
+        applied.offsetUnits = all ? std::nanf("") : was.offsetUnits;
+    }
+    appliedRaster_ = applied;
+    rasterKnown_ = true;
 }
 
 void Device::ApplyViewport() {
@@ -377,6 +435,12 @@ void Device::ApplySampler(DWORD stage) {
 
 void Device::BindAttributes(const VertexLayout& layout, UINT stride, GLuint buffer,
                             size_t baseOffset) {
+    // The vertex array keeps its attributes between draws: re-specifying them costs the GL a
+    // revalidation of its vertex input, so only a different format, buffer or stride does it.
+    const AttributeBinding wanted{state_.fvf, stride, buffer, baseOffset, deletedGlBuffers};
+    if (attributesBound_ && std::memcmp(&wanted, &boundAttributes_, sizeof wanted) == 0) return;
+    boundAttributes_ = wanted;
+    attributesBound_ = true;
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     auto pointer = [&](GLuint location, GLint size, GLenum type, GLboolean normalized, int offset) {
         if (offset < 0) {
@@ -460,13 +524,23 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, INT baseVer
     if (vertices.Locked() || indices.Locked() ||
         (uint64_t(startIndex) + prims.vertices) * indexSize > indices.Length())
         return D3DERR_INVALIDCALL;
+    // Every vertex the draw reads must lie in the stream. The bounds of the whole index buffer
+    // (known until its contents change) settle that for almost every draw; only a draw they
+    // do not clear has its own indices scanned.
+    auto fits = [&](UINT lowest, UINT highest) {
+        const int64_t first = int64_t(baseVertexIndex) + lowest;
+        const uint64_t end = uint64_t(stream.offset) +
+                             uint64_t(int64_t(baseVertexIndex) + highest) * stream.stride +
+                             layout.size;
+        return first >= 0 && end <= vertices.Length();
+    };
     UINT lowest, highest;
-    IndexRange(indices.Memory() + size_t(startIndex) * indexSize, prims.vertices, indexSize,
-               &lowest, &highest);
-    const int64_t first = int64_t(baseVertexIndex) + lowest;
-    const uint64_t end = uint64_t(stream.offset) +
-                         uint64_t(int64_t(baseVertexIndex) + highest) * stream.stride + layout.size;
-    if (first < 0 || end > vertices.Length()) return D3DERR_INVALIDCALL;
+    indices.IndexBounds(indexSize, &lowest, &highest);
+    if (!fits(lowest, highest)) {
+        IndexRange(indices.Memory() + size_t(startIndex) * indexSize, prims.vertices, indexSize,
+                   &lowest, &highest);
+        if (!fits(lowest, highest)) return D3DERR_INVALIDCALL;
+    }
     MakeCurrent();
     const GLuint vertexBuffer = vertices.Upload(GL_ARRAY_BUFFER);
     const HRESULT hr = SetUpDraw(layout, vertexBuffer, stream.offset, stream.stride);
@@ -588,6 +662,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     }
     glDisable(GL_SCISSOR_TEST);
     rasterDirty_ = true; // the masks go back to the render states at the next draw
+    rasterKnown_ = false;
     return D3D_OK;
 }
 

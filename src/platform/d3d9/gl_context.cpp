@@ -3,12 +3,32 @@
 
 #include "gl_api.h"
 
+#include <malloc.h>
+
 #include <cstring>
 #include <optional>
 
 namespace d3d9 {
 
+namespace {
+
+// Software GL (llvmpipe) bins each frame's work in heap blocks that it frees when the frame is
+// done. With glibc's default trim threshold the top of the heap then goes back to the kernel
+// and the next frame faults it in again page by page, several faults per draw call. Keeping
+// up to 64 MB of free heap mapped spares that; large blocks are still mapped and unmapped on
+// their own.
+void KeepFrameMemoryMapped() {
+    static const bool done = [] {
+        mallopt(M_TRIM_THRESHOLD, 64 << 20);
+        return true;
+    }();
+    (void)done;
+}
+
+} // namespace
+
 SDL_GLContext CreateCoreContext(SDL_Window* window) {
+    KeepFrameMemoryMapped();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);

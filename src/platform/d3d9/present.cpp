@@ -108,6 +108,7 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     if (target != window_) SDL_GL_MakeCurrent(window_, context_);
     glBindFramebuffer(GL_FRAMEBUFFER, backBuffer_->Framebuffer());
     rasterDirty_ = true;
+    rasterKnown_ = false;
     PaceAfterSwap(swapTime);
     return D3D_OK;
 }

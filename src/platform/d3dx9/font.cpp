@@ -10,6 +10,9 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace d3dx9 {
 namespace {
@@ -62,6 +65,20 @@ class Font final : public ID3DXFont {
                                     DWORD format, D3DCOLOR colour) override;
 
   private:
+    // A text laid out before: its glyph quads and DrawText's result, for the same bytes, format
+    // and rectangle. The atlas only grows, so the quads' pages stay valid.
+    struct LaidOut {
+        std::string text;
+        DWORD format;
+        RECT rect;
+        std::vector<GlyphQuad> quads;
+        INT result;
+    };
+    const LaidOut& LayOut(std::string_view text, DWORD format, const RECT& box);
+
+    static constexpr size_t kRememberedTexts = 16;
+    std::vector<LaidOut> laidOut_; // the most recently used last
+
     std::atomic<ULONG> references_{1};
     IDirect3DDevice9* device_;
     D3DXFONT_DESCA desc_;
@@ -85,14 +102,22 @@ bool ClipQuad(GlyphQuad& q, const RECT& clip) {
     return true;
 }
 
-INT Font::DrawTextA(LPD3DXSPRITE, LPCSTR string, INT count, LPRECT rect, DWORD format,
-                    D3DCOLOR colour) {
-    if (!string || count == 0) return 0;
-    const size_t length = count < 0 ? std::strlen(string) : size_t(count);
-    std::u32string text;
-    win32::Cp932ToCodePoints(std::string_view(string, length), text, win32::InvalidCp932::Replace);
+const Font::LaidOut& Font::LayOut(std::string_view string, DWORD format, const RECT& box) {
+    for (size_t i = laidOut_.size(); i-- > 0;) {
+        const LaidOut& l = laidOut_[i];
+        if (l.format == format && l.text == string && l.rect.left == box.left &&
+            l.rect.top == box.top && l.rect.right == box.right && l.rect.bottom == box.bottom) {
+            if (i + 1 != laidOut_.size())
+                std::rotate(laidOut_.begin() + ptrdiff_t(i), laidOut_.begin() + ptrdiff_t(i) + 1,
+                            laidOut_.end());
+            return laidOut_.back();
+        }
+    }
+    if (laidOut_.size() == kRememberedTexts) laidOut_.erase(laidOut_.begin());
+    LaidOut l{std::string(string), format, box, {}, 0};
 
-    RECT box = rect ? *rect : RECT{0, 0, 0, 0};
+    std::u32string text;
+    win32::Cp932ToCodePoints(string, text, win32::InvalidCp932::Replace);
     const FontMetrics& metrics = face_->Metrics();
     const auto advance = [&](char32_t c) {
         if (metrics.byteAdvance) return metrics.byteAdvance * win32::Cp932ByteCount(c);
@@ -101,40 +126,58 @@ INT Font::DrawTextA(LPD3DXSPRITE, LPCSTR string, INT count, LPRECT rect, DWORD f
     };
     const TextLayout layout =
         LayOutText(text, format, box, metrics.height, 8 * metrics.aveCharWidth, advance);
-    const INT result = layout.topOffset + layout.height;
+    l.result = layout.topOffset + layout.height;
+    if (format & DT_CALCRECT) {
+        // The measured rectangle, kept in the quads' place: left, top, width, height.
+        int left = box.left;
+        if (format & DT_RIGHT)
+            left = box.right - layout.width;
+        else if (format & DT_CENTER)
+            left += (box.right - box.left - layout.width) / 2;
+        l.quads.push_back(
+            {0, left, int(box.top) + layout.topOffset, layout.width, layout.height, 0, 0});
+    } else {
+        for (const PlacedCharacter& placed : layout.characters) {
+            const AtlasGlyph* glyph = atlas_->Find(placed.codePoint);
+            if (!glyph || glyph->page < 0) continue;
+            GlyphQuad quad{glyph->page,
+                           placed.penX + glyph->left,
+                           placed.lineTop + metrics.ascent - glyph->top,
+                           glyph->width,
+                           glyph->height,
+                           glyph->x,
+                           glyph->y};
+            if (!(format & DT_NOCLIP) && !ClipQuad(quad, box)) continue;
+            l.quads.push_back(quad);
+        }
+    }
+    laidOut_.push_back(std::move(l));
+    return laidOut_.back();
+}
+
+INT Font::DrawTextA(LPD3DXSPRITE, LPCSTR string, INT count, LPRECT rect, DWORD format,
+                    D3DCOLOR colour) {
+    if (!string || count == 0) return 0;
+    const size_t length = count < 0 ? std::strlen(string) : size_t(count);
+    const RECT box = rect ? *rect : RECT{0, 0, 0, 0};
+    const LaidOut& l = LayOut(std::string_view(string, length), format, box);
 
     if (format & DT_CALCRECT) {
         if (rect) {
-            if (format & DT_RIGHT)
-                rect->left = rect->right - layout.width;
-            else if (format & DT_CENTER)
-                rect->left += (rect->right - rect->left - layout.width) / 2;
-            rect->right = rect->left + layout.width;
-            rect->top += layout.topOffset;
-            rect->bottom = rect->top + layout.height;
+            const GlyphQuad& measured = l.quads.front();
+            rect->left = measured.left;
+            rect->right = measured.left + measured.width;
+            rect->top = measured.top;
+            rect->bottom = measured.top + measured.height;
         }
-        return result;
+        return l.result;
     }
 
-    std::vector<GlyphQuad> quads;
-    for (const PlacedCharacter& placed : layout.characters) {
-        const AtlasGlyph* glyph = atlas_->Find(placed.codePoint);
-        if (!glyph || glyph->page < 0) continue;
-        GlyphQuad quad{glyph->page,
-                       placed.penX + glyph->left,
-                       placed.lineTop + metrics.ascent - glyph->top,
-                       glyph->width,
-                       glyph->height,
-                       glyph->x,
-                       glyph->y};
-        if (!(format & DT_NOCLIP) && !ClipQuad(quad, box)) continue;
-        quads.push_back(quad);
-    }
     std::vector<IDirect3DTexture9*> pages;
     for (size_t i = 0; i < atlas_->PageCount(); ++i)
         pages.push_back(atlas_->Page(int(i)));
-    if (FAILED(DrawGlyphQuads(device_, pages, GlyphAtlas::kPageSize, quads, colour))) return 0;
-    return result;
+    if (FAILED(DrawGlyphQuads(device_, pages, GlyphAtlas::kPageSize, l.quads, colour))) return 0;
+    return l.result;
 }
 
 } // namespace
