@@ -48,7 +48,7 @@ start_viewer() { # arguments for the viewer; waits for its window, sets $pid and
     (cd "$demo" && exec "$viewer" "$@" >"$work/stdout" 2>"$work/stderr") &
     pid=$!
     window=""
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 300); do # up to 30 s: a loaded machine starts slowly
         window=$(xdotool search --pid "$pid" --onlyvisible 2>/dev/null | head -n 1)
         [ -n "$window" ] && break
         kill -0 "$pid" 2>/dev/null || break

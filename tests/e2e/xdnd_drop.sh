@@ -32,7 +32,7 @@ cp "$xcorpus/test.png" "$folder/"
 (cd "$demo" && exec "$viewer" >"$work/stdout" 2>"$work/stderr") &
 pid=$!
 window=""
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do # up to 30 s: a loaded machine starts slowly
     for candidate in $(xdotool search --pid "$pid" --onlyvisible 2>/dev/null); do
         # (xprop shows the version, 5, as the atom of that number.)
         xprop -id "$candidate" XdndAware 2>/dev/null | grep -q '^XdndAware(ATOM)' && window=$candidate
