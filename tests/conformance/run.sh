@@ -227,7 +227,7 @@ done
 '$wineserver' -k
 EOF
 # The pointer starts at the screen centre: far from the windows, so no mouse move reaches them.
-xvfb-run -a -s "-screen 0 3200x2400x24" bash "$out/jobs/wine-all.sh" >"$out/logs/xvfb.log" 2>&1
+xvfb-run -a -n 141 -s "-screen 0 3200x2400x24" bash "$out/jobs/wine-all.sh" >"$out/logs/xvfb.log" 2>&1
 
 # --- Results --------------------------------------------------------------------------------
 # expected.txt: NAME KIND REASON. KIND "wine": Wine departs from Windows there, a permanent

@@ -36,7 +36,7 @@ shoot frame --set lastMouseX=400 --frame 2 --out frame.png
 shoot thumb --thumbnail 128 op.x thumb.png
 '$wineserver' -k
 RUN
-xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/run.sh"
+xvfb-run -a -n 131 -s "-screen 0 1024x768x24" bash "$work/run.sh"
 cat "$work/status"
 failed=0
 check_png() { # file, size, status line
