@@ -111,7 +111,7 @@ hud_text=$(convert "$work/start.png" -crop 500x12+18+5 +repage -fuzz 10% -fill b
     -opaque 'rgb(57,162,182)' -format '%[fx:int(1000*maxima)]' info:)
 check "the key line shows light text" test "$hud_text" -gt 600
 
-xdotool windowfocus --sync "$window" 2>/dev/null
+timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
 xdotool keydown 2
 sleep 1.5
 xdotool keyup 2
