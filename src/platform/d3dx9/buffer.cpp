@@ -1,6 +1,7 @@
 // ID3DXBuffer and D3DXCreateBuffer: a reference-counted block of bytes.
 #include <d3dx9.h>
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 

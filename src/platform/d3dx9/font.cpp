@@ -1,8 +1,9 @@
-// ID3DXFont and D3DXCreateFontIndirectA: CP932 text drawn with a FreeType face through a glyph
-// atlas, on any IDirect3DDevice9.
+// ID3DXFont and D3DXCreateFontIndirectA: text decoded by the font's character set and drawn
+// with the system's rasteriser through a glyph atlas, on any IDirect3DDevice9.
 #include "d3dx9/font_face.h"
 #include "d3dx9/glyph_atlas.h"
-#include "win32/cp932.h"
+#include "d3dx9/sdk_interfaces.h"
+#include "d3dx9/text_decode.h"
 #include "d3dx9/text_draw.h"
 #include "d3dx9/text_layout.h"
 
@@ -17,7 +18,7 @@
 namespace d3dx9 {
 namespace {
 
-class Font final : public ID3DXFont {
+class Font final : public FontInterface {
   public:
     Font(IDirect3DDevice9* device, const D3DXFONT_DESCA& desc, std::unique_ptr<FontFace> face)
         : device_(device), desc_(desc), face_(std::move(face)),
@@ -116,11 +117,10 @@ const Font::LaidOut& Font::LayOut(std::string_view string, DWORD format, const R
     if (laidOut_.size() == kRememberedTexts) laidOut_.erase(laidOut_.begin());
     LaidOut l{std::string(string), format, box, {}, 0};
 
-    std::u32string text;
-    win32::Cp932ToCodePoints(string, text, win32::InvalidCp932::Replace);
+    const std::u32string text = DecodeText(string, desc_.CharSet);
     const FontMetrics& metrics = face_->Metrics();
     const auto advance = [&](char32_t c) {
-        if (metrics.byteAdvance) return metrics.byteAdvance * win32::Cp932ByteCount(c);
+        if (metrics.byteAdvance) return metrics.byteAdvance * EncodedByteCount(c, desc_.CharSet);
         const AtlasGlyph* glyph = atlas_->Find(c);
         return glyph ? glyph->advance : 0;
     };

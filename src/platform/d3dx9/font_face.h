@@ -1,7 +1,8 @@
-// The typeface behind an ID3DXFont: chosen with fontconfig as GDI would choose it for a
-// D3DXFONT_DESCA, opened with FreeType and sized the way Windows sizes a font height. An unnamed
-// SHIFTJIS_CHARSET face is the Japanese system Gothic: its metrics are that font's, drawn with the
-// nearest installed face.
+// The typeface behind an ID3DXFont, chosen as GDI chooses one for a D3DXFONT_DESCA and sized as
+// Windows sizes a font height, and its glyphs. One implementation per system: FreeType and
+// fontconfig on Linux (font_face_freetype.cpp), where an unnamed SHIFTJIS_CHARSET face takes the
+// Japanese system Gothic's metrics drawn with the nearest installed face; GDI itself on Windows
+// (font_face_gdi.cpp).
 #pragma once
 
 #include <d3dx9.h>
@@ -42,16 +43,16 @@ class FontFace {
 
     const FontMetrics& Metrics() const { return metrics_; }
     const std::string& FamilyName() const { return family_; }
-    const std::string& FilePath() const { return path_; }
+    const std::string& FilePath() const { return path_; } // empty where the system hides it
     // Whether the face has a glyph of its own for the code point (not the missing-glyph box).
     bool HasGlyph(char32_t codePoint) const;
-    // Renders the code point's glyph, anti-aliased; false if FreeType cannot.
+    // Renders the code point's glyph, anti-aliased; false if the rasteriser cannot.
     bool Render(char32_t codePoint, GlyphBitmap& glyph) const;
 
   private:
     FontFace() = default;
-    struct FreeType;
-    std::unique_ptr<FreeType> ft_;
+    struct System; // the rasteriser's own objects
+    std::unique_ptr<System> system_;
     FontMetrics metrics_;
     std::string family_;
     std::string path_;

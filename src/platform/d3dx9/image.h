@@ -38,6 +38,11 @@ HRESULT ReadImageInfo(const unsigned char* bytes, size_t size, D3DXIMAGE_INFO& i
 // Decodes the whole image (after ReadImageInfo's checks).
 HRESULT DecodeImage(const unsigned char* bytes, size_t size, DecodedImage& image);
 
+// The system's decoder for every type but DDS, one implementation per system (SDL_image on
+// Linux, WIC on Windows): level 0 as decoded, alpha as the decoder left it.
+HRESULT DecodePixels(D3DXIMAGE_FILEFORMAT type, const unsigned char* bytes, size_t size,
+                     ArgbImage& level);
+
 // Header and decoder for DDS files, our own reader.
 HRESULT ReadDdsInfo(const unsigned char* bytes, size_t size, D3DXIMAGE_INFO& info);
 HRESULT DecodeDds(const unsigned char* bytes, size_t size, DecodedImage& image);

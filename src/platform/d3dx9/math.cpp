@@ -15,12 +15,16 @@ D3DXMATRIX ZeroMatrix() {
 
 } // namespace
 
+// The Windows SDK defines D3DXMatrixIdentity and the small vector functions inline in
+// d3dx9math.inl; our own headers leave them to us.
+#ifndef __D3DX9MATH_INL__
 D3DXMATRIX* WINAPI D3DXMatrixIdentity(D3DXMATRIX* out) {
     if (!out) return nullptr;
     *out = ZeroMatrix();
     out->_11 = out->_22 = out->_33 = out->_44 = 1.0f;
     return out;
 }
+#endif
 
 D3DXMATRIX* WINAPI D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* m1, const D3DXMATRIX* m2) {
     if (!out || !m1 || !m2) return nullptr;
@@ -203,6 +207,7 @@ D3DXVECTOR3* WINAPI D3DXVec3Normalize(D3DXVECTOR3* out, const D3DXVECTOR3* v) {
     return out;
 }
 
+#ifndef __D3DX9MATH_INL__
 D3DXVECTOR3* WINAPI D3DXVec3Cross(D3DXVECTOR3* out, const D3DXVECTOR3* v1, const D3DXVECTOR3* v2) {
     if (!out || !v1 || !v2) return nullptr;
     const D3DXVECTOR3 cross(v1->y * v2->z - v1->z * v2->y, v1->z * v2->x - v1->x * v2->z,
@@ -220,6 +225,7 @@ FLOAT WINAPI D3DXVec3Length(const D3DXVECTOR3* v) {
     if (!v) return 0.0f;
     return sqrtf(v->x * v->x + v->y * v->y + v->z * v->z);
 }
+#endif
 
 D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v,
                                            const D3DXMATRIX* m) {

@@ -1,6 +1,7 @@
 // ID3DXMesh: system-memory vertices, indices and attributes; DrawSubset through device
 // buffers made once, lazily, and refreshed only after a writing lock.
 #include "d3dx9/mesh.h"
+#include "d3dx9/sdk_interfaces.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +10,7 @@
 namespace d3dx9 {
 namespace {
 
-class Mesh final : public ID3DXMesh {
+class Mesh final : public MeshInterface {
   public:
     Mesh(IDirect3DDevice9* device, MeshContents&& contents)
         : device_(device), c_(std::move(contents)) {

@@ -2,7 +2,7 @@
 // hand back the mesh with its materials, effect instances and adjacency.
 #include "d3dx9/mesh.h"
 #include "d3dx9/mesh_build.h"
-#include "d3dx9/path_resolve.h"
+#include "d3dx9/file_read.h"
 #include "xfile/document.h"
 
 #include <d3dx9.h>

@@ -1,11 +1,8 @@
-// D3DXSaveSurfaceToFileA for PNG and BMP: a surface read through LockRect and written with
-// SDL_image and SDL.
-#include "d3dx9/path_resolve.h"
+// D3DXSaveSurfaceToFileA for PNG and BMP: a surface read through LockRect and written by the
+// system's encoder (image_encode.h).
+#include "d3dx9/image_encode.h"
 
 #include <d3dx9.h>
-
-#include <SDL.h>
-#include <SDL_image.h>
 
 namespace d3dx9 {
 namespace {
@@ -37,6 +34,23 @@ UINT TexelBytes(D3DFORMAT format) {
                                                                       : 0;
 }
 
+// A system-memory copy of a render target, for surfaces that cannot be locked themselves (a
+// back buffer created without D3DPRESENTFLAG_LOCKABLE_BACKBUFFER); null when there is none.
+IDirect3DSurface9* ReadableCopy(IDirect3DSurface9* surface, const D3DSURFACE_DESC& desc) {
+    IDirect3DDevice9* device = nullptr;
+    if (FAILED(surface->GetDevice(&device)) || !device) return nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    if (FAILED(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                                   D3DPOOL_SYSTEMMEM, &copy, nullptr)))
+        copy = nullptr;
+    if (copy && FAILED(device->GetRenderTargetData(surface, copy))) {
+        copy->Release();
+        copy = nullptr;
+    }
+    device->Release();
+    return copy;
+}
+
 } // namespace
 } // namespace d3dx9
 
@@ -59,42 +73,33 @@ HRESULT WINAPI D3DXSaveSurfaceToFileA(LPCSTR destFile, D3DXIMAGE_FILEFORMAT dest
             return D3DERR_INVALIDCALL;
         area = *srcRect;
     }
-    const std::string path = ResolveNewFileName(destFile);
-    if (path.empty()) return D3DERR_INVALIDCALL;
-
     const int width = int(area.right - area.left), height = int(area.bottom - area.top);
     // PNG keeps an alpha channel when the surface has one; BMP and opaque formats are RGB.
     const bool alpha = desc.Format == D3DFMT_A8R8G8B8 && destFormat == D3DXIFF_PNG;
-    SDL_Surface* image =
-        SDL_CreateRGBSurfaceWithFormat(0, width, height, alpha ? 32 : 24,
-                                       alpha ? SDL_PIXELFORMAT_ARGB8888 : SDL_PIXELFORMAT_RGB24);
-    if (!image) return E_OUTOFMEMORY;
+    ArgbImage image;
+    image.width = UINT(width);
+    image.height = UINT(height);
+    image.texels.resize(size_t(width) * height);
 
     D3DLOCKED_RECT locked{};
+    IDirect3DSurface9* copy = nullptr;
     if (FAILED(srcSurface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-        SDL_FreeSurface(image);
-        return D3DERR_INVALIDCALL;
+        copy = ReadableCopy(srcSurface, desc);
+        if (!copy || FAILED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+            if (copy) copy->Release();
+            return D3DERR_INVALIDCALL;
+        }
+        srcSurface = copy;
     }
     for (int y = 0; y < height; ++y) {
         const auto* in = static_cast<const unsigned char*>(locked.pBits) +
                          ptrdiff_t(area.top + y) * locked.Pitch + size_t(area.left) * texelBytes;
-        auto* out = static_cast<unsigned char*>(image->pixels) + ptrdiff_t(y) * image->pitch;
-        for (int x = 0; x < width; ++x) {
-            uint32_t argb = 0;
-            ReadTexel(desc.Format, in + size_t(x) * texelBytes, argb);
-            if (alpha) {
-                reinterpret_cast<uint32_t*>(out)[x] = argb;
-            } else {
-                out[3 * x] = uint8_t(argb >> 16);
-                out[3 * x + 1] = uint8_t(argb >> 8);
-                out[3 * x + 2] = uint8_t(argb);
-            }
-        }
+        uint32_t* out = image.texels.data() + size_t(y) * width;
+        for (int x = 0; x < width; ++x)
+            ReadTexel(desc.Format, in + size_t(x) * texelBytes, out[x]);
     }
     srcSurface->UnlockRect();
+    if (copy) copy->Release();
 
-    const int written = destFormat == D3DXIFF_PNG ? IMG_SavePNG(image, path.c_str())
-                                                  : SDL_SaveBMP(image, path.c_str());
-    SDL_FreeSurface(image);
-    return written == 0 ? D3D_OK : D3DERR_INVALIDCALL;
+    return WriteImageFile(destFile, destFormat, image, alpha);
 }

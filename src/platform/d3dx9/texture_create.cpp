@@ -1,7 +1,7 @@
 // D3DXCreateTextureFromFile(Ex)A, their InMemory forms and D3DXGetImageInfoFrom*: image files
 // made into textures through CreateTexture and LockRect.
 #include "d3dx9/image.h"
-#include "d3dx9/path_resolve.h"
+#include "d3dx9/file_read.h"
 #include "d3dx9/resample.h"
 #include "d3dx9/texture_texels.h"
 
@@ -14,9 +14,9 @@ namespace {
 constexpr size_t kMaxImageFileBytes = size_t(256) << 20;
 
 HRESULT ReadImageFile(LPCSTR fileName, std::vector<unsigned char>& bytes) {
-    return ReadWholeFile(fileName, bytes, kMaxImageFileBytes) == FileReadResult::Ok
-               ? D3D_OK
-               : D3DXERR_INVALIDDATA;
+    if (ReadWholeFile(fileName, bytes, kMaxImageFileBytes) != FileReadResult::Ok)
+        return D3DXERR_INVALIDDATA;
+    return D3D_OK;
 }
 
 UINT RoundUpToPowerOfTwo(UINT v) {

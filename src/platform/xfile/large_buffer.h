@@ -5,8 +5,6 @@
 // (each user writes what it grows for): a file's bytes or a list's numbers are written once.
 #pragma once
 
-#include <sys/mman.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -16,6 +14,11 @@
 namespace xfile {
 
 inline constexpr size_t kHugePage = size_t{2} << 20;
+
+// A block of whole huge pages from the system, huge-page aligned where the system allows;
+// null when there is no memory. One implementation per system.
+void* MapLargeBlock(size_t bytes);
+void UnmapLargeBlock(void* block, size_t bytes);
 
 template <class T> struct LargeBufferAllocator {
     using value_type = T;
@@ -27,18 +30,9 @@ template <class T> struct LargeBufferAllocator {
         if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
         const size_t bytes = n * sizeof(T);
         if (bytes < kHugePage) return static_cast<T*>(::operator new(bytes));
-        const size_t rounded = Rounded(bytes);
-        // Map one huge page more than needed, then trim to a 2 MB-aligned range.
-        void* mapped = mmap(nullptr, rounded + kHugePage, PROT_READ | PROT_WRITE,
-                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped == MAP_FAILED) throw std::bad_alloc();
-        const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
-        const uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
-        if (aligned > start) munmap(mapped, aligned - start);
-        const size_t tail = start + rounded + kHugePage - (aligned + rounded);
-        if (tail > 0) munmap(reinterpret_cast<void*>(aligned + rounded), tail);
-        madvise(reinterpret_cast<void*>(aligned), rounded, MADV_HUGEPAGE);
-        return reinterpret_cast<T*>(aligned);
+        void* block = MapLargeBlock(Rounded(bytes));
+        if (!block) throw std::bad_alloc();
+        return static_cast<T*>(block);
     }
 
     void deallocate(T* p, size_t n) {
@@ -46,7 +40,7 @@ template <class T> struct LargeBufferAllocator {
         if (bytes < kHugePage) {
             ::operator delete(p);
         } else {
-            munmap(p, Rounded(bytes));
+            UnmapLargeBlock(p, Rounded(bytes));
         }
     }
 

@@ -1,4 +1,4 @@
-// Whole-file reads of regular files named by CP932 Windows names.
+// Whole-file reads of regular files named by CP932 Windows names, on a POSIX file system.
 #include "d3dx9/path_resolve.h"
 
 #include <cerrno>

@@ -14,10 +14,10 @@
 
 namespace d3dx9 {
 
-struct FontFace::FreeType {
+struct FontFace::System {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
-    ~FreeType() {
+    ~System() {
         if (face) FT_Done_Face(face);
         if (library) FT_Done_FreeType(library);
     }
@@ -186,11 +186,12 @@ std::unique_ptr<FontFace> FontFace::Open(const D3DXFONT_DESCA& desc) {
     std::unique_ptr<FontFace> font(new FontFace);
     font->path_ = file.path;
     font->family_ = file.family;
-    font->ft_ = std::make_unique<FreeType>();
-    if (FT_Init_FreeType(&font->ft_->library) != 0) return nullptr;
-    if (FT_New_Face(font->ft_->library, file.path.c_str(), file.index, &font->ft_->face) != 0)
+    font->system_ = std::make_unique<System>();
+    if (FT_Init_FreeType(&font->system_->library) != 0) return nullptr;
+    if (FT_New_Face(font->system_->library, file.path.c_str(), file.index, &font->system_->face) !=
+        0)
         return nullptr;
-    FT_Face face = font->ft_->face;
+    FT_Face face = font->system_->face;
     if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) return nullptr;
     const bool sized = systemGothic ? SizeAsSystemGothic(face, desc, font->metrics_)
                                     : SizeAsGdi(face, desc, font->metrics_);
@@ -198,11 +199,11 @@ std::unique_ptr<FontFace> FontFace::Open(const D3DXFONT_DESCA& desc) {
 }
 
 bool FontFace::HasGlyph(char32_t codePoint) const {
-    return FT_Get_Char_Index(ft_->face, FT_ULong(codePoint)) != 0;
+    return FT_Get_Char_Index(system_->face, FT_ULong(codePoint)) != 0;
 }
 
 bool FontFace::Render(char32_t codePoint, GlyphBitmap& glyph) const {
-    FT_Face face = ft_->face;
+    FT_Face face = system_->face;
     const FT_UInt index = FT_Get_Char_Index(face, FT_ULong(codePoint));
     if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0) return false;
     if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0) return false;
