@@ -14,6 +14,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libassimp-dev
   xvfb xauth xdotool x11-utils imagemagick libx11-dev
   g++-mingw-w64-x86-64 wine64 locales
+  libz-mingw-w64-dev libstb-dev # zlib and stb_image for our D3DX in the Windows build
   clang libclang-rt-14-dev
   desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin zip unzip
 )

@@ -1,16 +1,43 @@
 #!/usr/bin/env bash
 # Builds the viewer and xofview-shot for Windows with mingw-w64 against the SDK's own headers and
-# libraries: the viewer's sources must compile unchanged there. Nothing of src/platform goes in.
-# Then packs xofview-windows.zip: both programs (the C++ runtime linked in), the demo beside
-# them, and a README.
+# libraries: the viewer's sources must compile unchanged there. Our own D3DX (src/platform/d3dx9)
+# and .x reader (xfile) are compiled in, against the same SDK headers, over the system's d3d9.dll,
+# GDI, WIC and kernel32, with zlib linked statically (Debian's libz-mingw-w64-dev); the rest of
+# src/platform (win32, d3d9, dinput) is Linux's and stays out, as do the Linux halves of d3dx9's
+# per-system files. Then packs xofview-windows.zip: both programs (the C++ runtime linked in),
+# the demo beside them, and a README.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build-windows}
 mkdir -p "$out"
+out=$(cd "$out" && pwd)
 cxx=x86_64-w64-mingw32-g++-posix
 command -v "$cxx" >/dev/null || cxx=x86_64-w64-mingw32-g++
 flags=(-std=c++20 -O2 -Wall -Wextra -Werror -ffp-contract=off -I"$root/src" -static)
-libs=(-ld3dx9 -ld3d9 -ldinput8 -ldxguid -lole32 -lgdi32 -lshell32 -luser32)
+libs=(-ld3d9 -ldinput8 -ldxguid -lwindowscodecs -lole32 -lgdi32 -lshell32 -luser32 -lz)
+
+# Our D3DX as a static library. stb_image (Debian's libstb-dev) reads the TGA files WIC cannot.
+platform=$root/src/platform
+objects=$out/d3dx9-objects
+mkdir -p "$objects"
+d3dx9_sources=()
+for f in "$platform"/d3dx9/*.cpp "$platform"/xfile/*.cpp; do
+  [[ $f =~ _(freetype|sdl|posix|iconv)\.cpp$ ]] || d3dx9_sources+=("$f")
+done
+compile_d3dx9() { # source
+  local object
+  object=$objects/$(basename "$(dirname "$1")")-$(basename "$1" .cpp).o
+  "$cxx" "${flags[@]}" -I"$platform" -isystem /usr/include/stb -c "$1" -o "$object"
+}
+export -f compile_d3dx9
+export cxx objects platform
+export flags_text="${flags[*]}"
+rm -f "$objects"/*.o "$out/libxofview_d3dx9.a"
+printf '%s\n' "${d3dx9_sources[@]}" |
+  xargs -P "${JOBS:-2}" -I{} bash -c 'flags=($flags_text); compile_d3dx9 "$1"' _ {}
+x86_64-w64-mingw32-ar rcs "$out/libxofview_d3dx9.a" "$objects"/*.o
+libs=("$out/libxofview_d3dx9.a" "${libs[@]}")
+
 cd "$root/src"
 viewer=()
 for f in state/*.cpp scene/*.cpp controls/*.cpp graphics/*.cpp render/*.cpp app/*.cpp; do
