@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # xofview-windows.zip: what is in it, what its README says first, and that its programs import
-# only DLLs a plain Windows 10 or 11 has, plus d3dx9_43.dll (the DirectX End-User Runtime's).
+# only DLLs a plain Windows 10 or 11 has: no D3DX DLL (no Windows 10 or 11 ships one), nothing
+# to install first.
 #   zip_contents.sh ZIP
 set -uo pipefail
 zip=$1
@@ -11,8 +12,7 @@ source "$(dirname "$0")/../lib/checks.sh"
 
 # What Windows itself ships (System32), matched without regard to case; the UCRT's API sets are
 # part of Windows 10 and later.
-plain_windows='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|comdlg32|msvcrt|d3d9|dinput8|ws2_32|shlwapi|version|winmm|imm32|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\.dll$'
-directx_runtime='^d3dx9_43\.dll$'
+plain_windows='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|comdlg32|msvcrt|d3d9|dinput8|windowscodecs|ws2_32|shlwapi|version|winmm|imm32|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\.dll$'
 
 unzip -q "$zip" -d "$work" 2>/dev/null
 check "the zip unpacks" test -d "$work/xofview"
@@ -20,16 +20,17 @@ for f in xofview.exe xofview-shot.exe op.x フィルター画像.jpg README.txt;
     check "it holds $f" test -s "$work/xofview/$f"
 done
 first=$(tr -d '\r' <"$work/xofview/README.txt" | grep -v '^[=[:space:]]*$' | sed -n 2p)
-check "the README says first that d3dx9_43.dll is needed" grep -q 'd3dx9_43.dll' <<<"$first"
-check "and where it comes from" \
-    bash -c "tr -d '\r' <'$work/xofview/README.txt' | head -8 | grep -q 'DirectX End-User Runtime'"
+check "the README says first that nothing needs installing" grep -q '^Nothing to install' <<<"$first"
+check "and sends nobody to a DirectX runtime" \
+    bash -c "! grep -qiE 'd3dx9_|End-User Runtime' '$work/xofview/README.txt'"
 
 for exe in xofview.exe xofview-shot.exe; do
     imports=$(x86_64-w64-mingw32-objdump -p "$work/xofview/$exe" | sed -n 's/^\s*DLL Name: //p' |
         tr 'A-Z' 'a-z')
-    check "$exe imports d3dx9_43.dll" grep -qE "$directx_runtime" <<<"$imports"
-    foreign=$(grep -vE "$plain_windows|$directx_runtime" <<<"$imports" | tr '\n' ' ')
-    check "$exe needs no other DLL (${foreign:-none})" test -z "$foreign"
+    check "$exe imports Direct3D 9 (d3d9.dll)" grep -qx 'd3d9.dll' <<<"$imports"
+    foreign=$(grep -vE "$plain_windows" <<<"$imports" | tr '\n' ' ')
+    check "$exe imports only a plain Windows' DLLs (others: ${foreign:-none})" test -z "$foreign"
+    echo "   $exe imports: $(tr '\n' ' ' <<<"$imports")"
 done
 
 finish_checks
