@@ -17,6 +17,7 @@ packages=(
   libz-mingw-w64-dev libstb-dev # zlib and stb_image for our D3DX in the Windows build
   clang libclang-rt-14-dev
   desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin zip unzip
+  python3 # packs the Windows zip with UTF-8 names
 )
 
 # Wine draws the conformance references; its D3DX font needs a Japanese locale.

@@ -52,5 +52,16 @@ rm -rf "$out/package" "$out/xofview-windows.zip"
 mkdir -p "$package"
 cp "$out/xofview.exe" "$out/xofview-shot.exe" "$root/demo"/* "$package/"
 sed 's/$/\r/' "$root/scripts/windows-readme.txt" >"$package/README.txt"
-(cd "$out/package" && zip -q -X -r "$out/xofview-windows.zip" xofview)
+# Python's zipfile marks non-ASCII names as UTF-8 (general purpose bit 11), so that unzippers
+# on any system read フィルター画像.jpg as spelled; Info-ZIP's zip stores the bytes unmarked, to
+# be read in the unzipper's own code page.
+(cd "$out/package" && python3 - "$out/xofview-windows.zip" xofview <<'PACK'
+import os, sys, zipfile
+archive, folder = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as zip:
+    zip.write(folder)
+    for name in sorted(os.listdir(folder)):
+        zip.write(os.path.join(folder, name))
+PACK
+)
 echo "windows-build: $out/xofview.exe $out/xofview-shot.exe $out/xofview-windows.zip"
