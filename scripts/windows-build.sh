@@ -6,9 +6,14 @@
 # src/platform (win32, d3d9, dinput) is Linux's and stays out, as do the Linux halves of d3dx9's
 # per-system files. Then packs xofview-windows.zip: both programs (the C++ runtime linked in),
 # the demo beside them, and a README.
+#   windows-build.sh [OUT] [--sdk-d3dx]
+# --sdk-d3dx links the SDK's D3DX instead of ours (mingw's libd3dx9, d3dx9_43.dll at run time,
+# which Wine implements): the conformance harness's reference, independent of our code.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build-windows}
+d3dx=ours
+[ "${2:-}" != --sdk-d3dx ] || d3dx=sdk
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 cxx=x86_64-w64-mingw32-g++-posix
@@ -16,27 +21,34 @@ command -v "$cxx" >/dev/null || cxx=x86_64-w64-mingw32-g++
 flags=(-std=c++20 -O2 -Wall -Wextra -Werror -ffp-contract=off -I"$root/src" -static)
 libs=(-ld3d9 -ldinput8 -ldxguid -lwindowscodecs -lole32 -lgdi32 -lshell32 -luser32 -lz)
 
-# Our D3DX as a static library. stb_image (Debian's libstb-dev) reads the TGA files WIC cannot.
+# Our D3DX as a static library, its objects built two at a time. stb_image (Debian's libstb-dev)
+# reads the TGA files WIC cannot.
 platform=$root/src/platform
 objects=$out/d3dx9-objects
-mkdir -p "$objects"
-d3dx9_sources=()
-for f in "$platform"/d3dx9/*.cpp "$platform"/xfile/*.cpp; do
-  [[ $f =~ _(freetype|sdl|posix|iconv)\.cpp$ ]] || d3dx9_sources+=("$f")
-done
 compile_d3dx9() { # source
   local object
   object=$objects/$(basename "$(dirname "$1")")-$(basename "$1" .cpp).o
   "$cxx" "${flags[@]}" -I"$platform" -isystem /usr/include/stb -c "$1" -o "$object"
 }
-export -f compile_d3dx9
-export cxx objects platform
-export flags_text="${flags[*]}"
-rm -f "$objects"/*.o "$out/libxofview_d3dx9.a"
-printf '%s\n' "${d3dx9_sources[@]}" |
-  xargs -P "${JOBS:-2}" -I{} bash -c 'flags=($flags_text); compile_d3dx9 "$1"' _ {}
-x86_64-w64-mingw32-ar rcs "$out/libxofview_d3dx9.a" "$objects"/*.o
-libs=("$out/libxofview_d3dx9.a" "${libs[@]}")
+build_our_d3dx9() {
+  local sources=() f
+  for f in "$platform"/d3dx9/*.cpp "$platform"/xfile/*.cpp; do
+    [[ $f =~ _(freetype|sdl|posix|iconv)\.cpp$ ]] || sources+=("$f")
+  done
+  rm -rf "$objects" "$out/libxofview_d3dx9.a"
+  mkdir -p "$objects"
+  export -f compile_d3dx9
+  export cxx objects platform flags_text="${flags[*]}"
+  printf '%s\n' "${sources[@]}" |
+    xargs -P "${JOBS:-2}" -I{} bash -c 'flags=($flags_text); compile_d3dx9 "$1"' _ {}
+  x86_64-w64-mingw32-ar rcs "$out/libxofview_d3dx9.a" "$objects"/*.o
+}
+if [ $d3dx = ours ]; then
+  build_our_d3dx9
+  libs=("$out/libxofview_d3dx9.a" "${libs[@]}")
+else
+  libs=(-ld3dx9 "${libs[@]}")
+fi
 
 cd "$root/src"
 viewer=()

@@ -4,6 +4,12 @@
 # Windows) and gives the reference back buffer. The two are compared pixel by pixel, and the
 # mesh loader's results are compared as text dumps.
 #
+# A second comparison ("self-" scenes and meshes) holds our own D3DX to itself on both systems:
+# the self-contained Windows build (our D3DX linked in, as in the zip) runs under Wine with every
+# D3DX DLL of Wine's switched off, so that it cannot load one, against our Linux build. Mesh
+# dumps must be identical; frames differ only where Wine's d3d9 (or GDI's font, WIC's decoders)
+# departs from ours.
+#
 # usage: tests/conformance/run.sh BUILD_DIR [NAME_PATTERN]
 #   BUILD_DIR     a configured CMake build directory; results go to BUILD_DIR/conformance
 #   NAME_PATTERN  only the scenes and meshes whose name matches (grep -E)
@@ -91,6 +97,11 @@ if [ -n "$xcorpus" ]; then
 else
   echo "conformance: ../shared/xcorpus not found: its models are left out" >&2
 fi
+# Every xofview-shot scene once more with our D3DX on both sides.
+for s in "${scenes[@]}"; do
+  read -r name kind rest <<<"$s"
+  [[ $kind == shot:* ]] && scenes+=("self-$name self:${kind#shot:} $rest")
+done
 mesh_files=()
 [ -z "$xcorpus" ] || mesh_files+=("$xcorpus"/*.x)
 mesh_files+=("$here"/data/x/*.x)
@@ -101,8 +112,10 @@ for s in "${scenes[@]}"; do
   echo "$name" | grep -qE -- "$pattern" && selected+=("$s")
 done
 selected_meshes=()
+selected_self_meshes=()
 for f in "${mesh_files[@]}"; do
   basename "$f" .x | grep -qE -- "$pattern" && selected_meshes+=("$f")
+  echo "self-mesh-$(basename "$f" .x)" | grep -qE -- "$pattern" && selected_self_meshes+=("$f")
 done
 
 # Folders for xofview-shot: the demo, and each corpus model with its textures.
@@ -156,7 +169,7 @@ viewer_sources=$(find "$root/src/app" "$root/src/graphics" "$root/src/scene" "$r
   "$root/src/render" "$root/tools/xofview_shot.cpp" -name '*.cpp' -o -name '*.h')
 # shellcheck disable=SC2086
 if newer "$win/viewer/xofview-shot.exe" $viewer_sources; then
-  "$root/scripts/windows-build.sh" "$win/viewer" >"$out/logs/build-windows-viewer.log" 2>&1 || {
+  "$root/scripts/windows-build.sh" "$win/viewer" --sdk-d3dx >"$out/logs/build-windows-viewer.log" 2>&1 || {
     cat "$out/logs/build-windows-viewer.log" >&2
     echo "conformance: xofview-shot does not build for Windows" >&2
     exit 1
@@ -166,9 +179,33 @@ wait
 for p in "${programs[@]}" mesh_dump; do
   [ -x "$win/$p.exe" ] || { echo "conformance: $p.exe is missing" >&2; exit 1; }
 done
+# The self-contained build, and mesh_dump over the same D3DX library, for the self- comparison.
+our_d3dx_sources=$(find "$root/src/platform/d3dx9" "$root/src/platform/xfile" -name '*.cpp' -o -name '*.h')
+# shellcheck disable=SC2086
+if newer "$win/self/xofview-shot.exe" $viewer_sources $our_d3dx_sources; then
+  "$root/scripts/windows-build.sh" "$win/self" >"$out/logs/build-windows-self.log" 2>&1 || {
+    cat "$out/logs/build-windows-self.log" >&2
+    echo "conformance: the self-contained xofview-shot does not build for Windows" >&2
+    exit 1
+  }
+fi
+if newer "$win/self/mesh_dump.exe" "$here/mesh_dump.cpp" "$win/self/libxofview_d3dx9.a"; then
+  "$mingw" "${flags[@]}" -I"$here" "$here/mesh_dump.cpp" -o "$win/self/mesh_dump.exe" \
+    "$win/self/libxofview_d3dx9.a" -ld3d9 -ldxguid -lwindowscodecs -lole32 -lgdi32 -luser32 -lz \
+    >"$out/logs/build-windows-self-mesh_dump.log" 2>&1 || {
+    cat "$out/logs/build-windows-self-mesh_dump.log" >&2
+    echo "conformance: mesh_dump does not build over our D3DX for Windows" >&2
+    exit 1
+  }
+fi
 
 # --- Jobs -----------------------------------------------------------------------------------
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+# Wine's usual overrides, and every D3DX DLL of Wine's switched off: a program that imports one
+# does not start.
+wine_overrides="mscoree,mshtml=;winemenubuilder.exe=d"
+no_d3dx=$(printf 'd3dx9_%s,' $(seq 24 43))
+without_wine_d3dx=(env "WINEDLLOVERRIDES=$wine_overrides;${no_d3dx%,}=d")
 job() { # side name directory command...
   local side=$1 name=$2 dir=$3
   shift 3
@@ -190,6 +227,11 @@ for s in "${selected[@]}"; do
     job native "$name" "$dir" "$native_shot" "${args[@]}" --out "$out/native/$name.png"
     job wine "$name" "$dir" "$wine" "$win/viewer/xofview-shot.exe" "${args[@]}" \
       --out "$(winpath "$out/wine/$name.png")"
+  elif [[ $kind == self:* ]]; then
+    dir=$out/work/${kind#self:}
+    job native "$name" "$dir" "$native_shot" "${args[@]}" --out "$out/native/$name.png"
+    job wine "$name" "$dir" "${without_wine_d3dx[@]}" "$wine" "$win/self/xofview-shot.exe" \
+      "${args[@]}" --out "$(winpath "$out/wine/$name.png")"
   else
     job native "$name" "$here/data" "$build/tests/conformance/native/$kind" \
       "$out/native/$name.png" "${args[@]}"
@@ -202,8 +244,14 @@ for f in "${selected_meshes[@]}"; do
   job native "$name" "$(dirname "$f")" "$build/tests/conformance/native/mesh_dump" "$(basename "$f")"
   job wine "$name" "$(dirname "$f")" "$wine" "$win/mesh_dump.exe" "$(basename "$f")"
 done
+for f in "${selected_self_meshes[@]}"; do
+  name=self-mesh-$(basename "$f" .x)
+  job native "$name" "$(dirname "$f")" "$build/tests/conformance/native/mesh_dump" "$(basename "$f")"
+  job wine "$name" "$(dirname "$f")" "${without_wine_d3dx[@]}" "$wine" "$win/self/mesh_dump.exe" \
+    "$(basename "$f")"
+done
 
-echo "conformance: running ${#selected[@]} scenes and ${#selected_meshes[@]} meshes on our platform"
+echo "conformance: running ${#selected[@]} scenes and $((${#selected_meshes[@]} + ${#selected_self_meshes[@]})) meshes on our platform"
 (
   export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LANG=ja_JP.UTF-8
   # The fonts the tests draw with (see tests/CMakeLists.txt), whatever else is installed.
@@ -213,7 +261,7 @@ echo "conformance: running ${#selected[@]} scenes and ${#selected_meshes[@]} mes
 
 echo "conformance: running them under Wine ($("$wine" --version 2>/dev/null))"
 export WINEPREFIX=$out/wineprefix WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES=$wine_overrides
 cat >"$out/jobs/wine-all.sh" <<EOF
 [ -d '$WINEPREFIX/drive_c' ] || '$wine' wineboot -i >'$out/logs/wineboot.log' 2>&1
 '$wineserver' -p
@@ -271,7 +319,7 @@ for s in "${selected[@]}"; do
     continue
   fi
   hud=()
-  [[ ${words[1]} == shot:* ]] && hud=(--hud)
+  [[ ${words[1]} == shot:* || ${words[1]} == self:* ]] && hud=(--hud)
   result=$("$compare" "${hud[@]}" "$out/wine/$name.png" "$out/native/$name.png" \
     "$out/diff/$name.png")
   case $? in
@@ -281,12 +329,14 @@ for s in "${selected[@]}"; do
   esac
 done
 
-if [ ${#selected_meshes[@]} -gt 0 ]; then
+mesh_results=()
+for f in "${selected_meshes[@]}"; do mesh_results+=("mesh-$(basename "$f" .x)"); done
+for f in "${selected_self_meshes[@]}"; do mesh_results+=("self-mesh-$(basename "$f" .x)"); done
+if [ ${#mesh_results[@]} -gt 0 ]; then
   echo
   echo "conformance: D3DXLoadMeshFromXA dumps (counts, FVF, materials, vertices, faces)"
 fi
-for f in "${selected_meshes[@]}"; do
-  name=mesh-$(basename "$f" .x)
+for name in "${mesh_results[@]}"; do
   w=$out/mesh/wine/$name.txt
   n=$out/mesh/native/$name.txt
   tr -d '\r' <"$out/logs/wine-$name.log" >"$w" 2>/dev/null
