@@ -61,6 +61,20 @@ shoot frame ja_JP.UTF-8 --set lastMouseX=400 --frame 2 --out frame.png
 shoot latin C.UTF-8 --set lastMouseX=400 --frame 2 --out latin.png
 shoot thumb ja_JP.UTF-8 --thumbnail 128 op.x thumb.png
 LANG=C.UTF-8 LC_ALL=C.UTF-8 '$wine' '$work/text_decode_check.exe' >'$work/decode.log' 2>&1
+# The viewer itself: its window comes up with the demo, and Esc ends it with status 0 (one that
+# is still running a minute later is ended, and fails).
+'$wine' xofview.exe >'$work/viewer.log' 2>&1 &
+viewer=\$!
+window=\$(timeout 60 xdotool search --sync --onlyvisible --name 'ビューア' 2>/dev/null | head -1)
+# Esc is read through DirectInput, from the focused window, once a frame: it is held down until
+# the viewer has ended.
+[ -z "\$window" ] || timeout 10 xdotool windowfocus --sync "\$window" 2>/dev/null
+xdotool keydown Escape
+for second in \$(seq 60); do kill -0 \$viewer 2>/dev/null && sleep 1; done
+xdotool keyup Escape
+kill \$viewer 2>/dev/null
+wait \$viewer
+echo "viewer \$? \${window:-none}" >>'$work/status'
 $([ ${#models[@]} = 0 ] || echo "shoot frame- ja_JP.UTF-8 ${frames[*]}")
 $([ ${#models[@]} = 0 ] || echo "shoot thumb- ja_JP.UTF-8 --thumbnail 128 ${thumbs[*]}")
 '$wineserver' -k
@@ -81,6 +95,7 @@ for m in "${models[@]}"; do
 done
 
 check "the demo's frame under a non-Japanese locale" png_is latin.png 900x690 latin
+check "xofview.exe opens its window and Esc ends it with status 0" grep -qE '^viewer 0 [0-9]+$' "$work/status"
 tr -d '\r' <"$work/decode.log"
 check "DrawTextA decodes by the font's character set" grep -q '^   0 failed' <(tr -d '\r' <"$work/decode.log")
 # Where the key line ends: the last column of its text (a Japanese Windows' Gothic at 14 px
