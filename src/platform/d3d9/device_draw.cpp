@@ -207,8 +207,10 @@ void Device::UploadUniforms(Program& p) {
         done.transforms = generations_.transforms;
     }
     if (done.lights != generations_.lights) {
-        // Elements past a program's own light count are ignored by the GL.
-        if (p.lightDiffuse >= 0) {
+        // Elements past a program's own light count are ignored by the GL. The ambient is the
+        // one light uniform every lit program reads: without normals it reads no other, and a
+        // uniform a program does not read has no location (the GL ignores uploads to it).
+        if (p.lightAmbient >= 0) {
             const GLsizei n = GLsizei(kMaxActiveLights);
             glUniform4fv(p.lightDiffuse, n, &d.lightDiffuse[0][0]);
             glUniform4fv(p.lightSpecular, n, &d.lightSpecular[0][0]);
