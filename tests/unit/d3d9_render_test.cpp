@@ -190,9 +190,9 @@ TEST_F(RenderTest, LitVerticesWithoutNormalsKeepTheAmbientAndEmissiveOfEveryForm
     device->SetMaterial(&material);
 
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
-                                    nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
     for (int y = 0; y < 2; ++y)
