@@ -110,6 +110,9 @@ Device::~Device() {
     programs_.Clear();
     backBuffer_.reset();
     glDeleteSamplers(GLsizei(kStageCount), samplers_);
+    if (presentProgram_) glDeleteProgram(presentProgram_);
+    glDeleteSamplers(2, presentSamplers_);
+    glDeleteVertexArrays(1, &presentVertexArray_);
     glDeleteBuffers(1, &userVertexBuffer_);
     glDeleteBuffers(1, &userIndexBuffer_);
     glDeleteVertexArrays(1, &vertexArray_);

@@ -166,6 +166,7 @@ class Device final : public IDirect3DDevice9 {
     // Presentation (present.cpp).
     void ApplySwapInterval();
     void PaceAfterSwap(std::chrono::steady_clock::duration swapTime);
+    bool DrawBackBuffer(const RECT& source, const RECT& dest, int drawableHeight, bool sameSize);
 
     ULONG refs_ = 1;
     Direct3D* parent_;
@@ -211,6 +212,13 @@ class Device final : public IDirect3DDevice9 {
     bool derivedDirty_ = true;
     UniformGenerations generations_{};
     DerivedUniforms derived_{};
+
+    // Present's own program, drawing the back buffer into the window: the GL's blit filter
+    // compiles a shader of the driver's own at every start, which no shader cache keeps.
+    GLuint presentProgram_ = 0;
+    GLuint presentVertexArray_ = 0;
+    GLuint presentSamplers_[2] = {}; // nearest, linear
+    GLint presentSourceRect_ = -1;
 
     // Present pacing.
     int swapInterval_ = 1;
