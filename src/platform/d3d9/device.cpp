@@ -80,7 +80,7 @@ HRESULT Device::Create(Direct3D* parent, D3DDEVTYPE type, HWND focusWindow, DWOR
     // Full-screen display modes are not offered: the device draws into windows only.
     if (!parameters->Windowed) return D3DERR_NOTAVAILABLE;
 
-    SDL_GLContext context = CreateCoreContext(window);
+    SDL_GLContext context = TakeCoreContext(window);
     if (!context) return D3DERR_NOTAVAILABLE;
     auto* created =
         new Device(parent, type, behaviorFlags, window, windowHandle, context, QueryLimits());
