@@ -111,8 +111,9 @@ Device::~Device() {
     backBuffer_.reset();
     glDeleteSamplers(GLsizei(kStageCount), samplers_);
     if (presentProgram_) glDeleteProgram(presentProgram_);
+    if (clearProgram_) glDeleteProgram(clearProgram_);
     glDeleteSamplers(2, presentSamplers_);
-    glDeleteVertexArrays(1, &presentVertexArray_);
+    glDeleteVertexArrays(1, &attributelessVertexArray_);
     glDeleteBuffers(1, &userVertexBuffer_);
     glDeleteBuffers(1, &userIndexBuffer_);
     glDeleteVertexArrays(1, &vertexArray_);

@@ -76,6 +76,11 @@ out vec4 fragColor;
 void main() { fragColor = vec4(texture(uImage, vTex).rgb, 1.0); }
 )";
 
+GLuint Device::AttributelessVertexArray() {
+    if (!attributelessVertexArray_) glGenVertexArrays(1, &attributelessVertexArray_);
+    return attributelessVertexArray_;
+}
+
 // Draws the source rectangle of the back buffer over the destination rectangle of the current
 // drawable (both with rows from the top), filtered linearly unless the sizes are the same. The
 // GL state the device keeps is marked for setting again.
@@ -87,7 +92,6 @@ bool Device::DrawBackBuffer(const RECT& source, const RECT& dest, int drawableHe
         presentSourceRect_ = glGetUniformLocation(presentProgram_, "uSourceRect");
         glUseProgram(presentProgram_);
         glUniform1i(glGetUniformLocation(presentProgram_, "uImage"), 0);
-        glGenVertexArrays(1, &presentVertexArray_);
         glGenSamplers(2, presentSamplers_);
         for (int i = 0; i < 2; ++i) {
             const GLint filter = i == 0 ? GL_NEAREST : GL_LINEAR;
@@ -116,7 +120,7 @@ bool Device::DrawBackBuffer(const RECT& source, const RECT& dest, int drawableHe
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, backBuffer_->ColorTexture());
     glBindSampler(0, presentSamplers_[sameSize ? 0 : 1]);
-    glBindVertexArray(presentVertexArray_);
+    glBindVertexArray(AttributelessVertexArray());
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     glBindVertexArray(vertexArray_);
     viewportDirty_ = true;
