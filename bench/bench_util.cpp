@@ -43,6 +43,18 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+double HalfSpread(std::vector<double> values) {
+    if (values.size() < 2) return 0;
+    std::sort(values.begin(), values.end());
+    const auto at = [&](double q) {
+        const double x = q * double(values.size() - 1);
+        const size_t i = size_t(x);
+        const double f = x - double(i);
+        return i + 1 < values.size() ? values[i] * (1 - f) + values[i + 1] * f : values[i];
+    };
+    return (at(0.75) - at(0.25)) / 2;
+}
+
 long PeakRssKib() {
     // VmHWM, not getrusage's ru_maxrss: on Linux ru_maxrss survives exec, so a child started by
     // a parent that holds a large model would report the parent's peak.

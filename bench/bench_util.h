@@ -2,6 +2,7 @@
 // again in another mode as a child process whose output is read back.
 #pragma once
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,17 @@ void KeepFreedMemoryMapped();
 double CpuSeconds();
 
 double Median(std::vector<double> values);
+// Half the interquartile range: how far the middle half of the values lies from the median.
+double HalfSpread(std::vector<double> values);
+
+// Samples of two programs, taken in alternating pairs.
+struct Pairs {
+    std::vector<double> ours, reference;
+};
+// Takes pairs with `take` (false: a run failed, and the pairs so far are returned) until the
+// median difference has moved by less than 2 % of the reference's median over the last three
+// pairs, at least `least` and at most `most` pairs, and no new pair after `budgetSeconds`.
+template <typename Take> Pairs TakePairs(Take take, int least, int most, double budgetSeconds);
 
 // This process's peak resident set so far, in KiB (VmHWM of /proc/self/status).
 long PeakRssKib();
@@ -45,5 +57,26 @@ bool RecordFigures(const std::string& path, const std::vector<Figure>& figures);
 
 // The path of the running executable.
 std::string SelfPath();
+
+template <typename Take> Pairs TakePairs(Take take, int least, int most, double budgetSeconds) {
+    Pairs p;
+    std::vector<double> differences; // the median difference after each pair
+    const double start = Now();
+    while (int(p.ours.size()) < most && (p.ours.empty() || Now() - start < budgetSeconds)) {
+        double ours = 0, reference = 0;
+        if (!take(ours, reference)) break;
+        p.ours.push_back(ours);
+        p.reference.push_back(reference);
+        differences.push_back(Median(p.ours) - Median(p.reference));
+        const size_t n = differences.size();
+        if (int(n) < least || n < 4) continue;
+        const double scale = 0.02 * Median(p.reference);
+        bool settled = true;
+        for (size_t k = n - 3; k < n; ++k)
+            settled = settled && std::abs(differences[k] - differences[k - 1]) <= scale;
+        if (settled) break;
+    }
+    return p;
+}
 
 } // namespace bench

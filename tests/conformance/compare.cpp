@@ -3,7 +3,9 @@
 // difference, and with --hud the text lines of the viewer's HUD, which are compared by the rows
 // their glyphs cover (two rasterisers draw them, with different faces), only where the scene
 // beneath them agrees, and left out of the pixel figures.
-// Writes a difference image when the scene falls short. Exit 0 pass, 1 short, 2 error.
+// With --cells NAMES --tile N the image is a grid of N x N tiles, one per line of NAMES in rows
+// across the image, and each tile is judged on its own: the tiles that fall short are printed
+// by name. Writes a difference image when the scene falls short. Exit 0 pass, 1 short, 2 error.
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -223,19 +226,84 @@ bool SaveDifference(const Image& ref, const Image& ours, const char* path) {
     return ok;
 }
 
+struct Share {
+    long compared = 0, within = 0, oneStep = 0;
+    int largest = 0;
+    double Percent() const { return compared ? 100.0 * double(within) / double(compared) : 100.0; }
+    double OneStepPercent() const {
+        return compared ? 100.0 * double(oneStep) / double(compared) : 100.0;
+    }
+};
+
+// How many pixels of the box lie within the tolerance, leaving out the HUD if asked.
+Share Measure(const Image& ref, const Image& ours, const Box& box, bool hud) {
+    Share s;
+    for (int y = box.y0; y < box.y1; ++y)
+        for (int x = box.x0; x < box.x1; ++x) {
+            if (hud && InHud(x, y)) continue;
+            const unsigned char* a = ref.At(x, y);
+            const unsigned char* b = ours.At(x, y);
+            const int d = Difference(a, b);
+            s.largest = std::max(s.largest, d);
+            ++s.compared;
+            if (d <= kTolerance) ++s.within;
+            if (WithinOneStep(a, b)) ++s.oneStep;
+        }
+    return s;
+}
+
+// Each named tile on its own; prints those that fall short. True when none does.
+bool CompareCells(const Image& ref, const Image& ours, const char* namesPath, int tile) {
+    std::ifstream in(namesPath);
+    std::vector<std::string> names;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) names.push_back(line);
+    const int columns = ref.w / tile;
+    if (names.empty() || columns == 0 ||
+        (int(names.size()) + columns - 1) / columns * tile > ref.h) {
+        std::printf("cells: %zu names from %s do not fit the image\n", names.size(), namesPath);
+        return false;
+    }
+    int shortCells = 0;
+    std::string detail;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const int x = int(i) % columns * tile, y = int(i) / columns * tile;
+        const Share s = Measure(ref, ours, Box{x, y, x + tile, y + tile}, false);
+        // A cell is a small gradient: where its two sides round a colour into the stored 5 or 6
+        // bits differently, a pixel is a step off, which for 5 bits is just over 8 levels.
+        if (std::max(s.Percent(), s.OneStepPercent()) >= kTarget) continue;
+        ++shortCells;
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "\ncell %s within %d: %.1f%%, one step: %.1f%%, largest %d (tile at %d,%d)",
+                      names[i].c_str(), kTolerance, s.Percent(), s.OneStepPercent(), s.largest, x,
+                      y);
+        detail += line;
+    }
+    std::printf("cells: %zu, %d short%s", names.size(), shortCells, detail.c_str());
+    return shortCells == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     bool hud = false;
+    const char* cells = nullptr;
+    int tile = 0;
     std::vector<const char*> paths;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--hud") == 0)
             hud = true;
+        else if (std::strcmp(argv[i], "--cells") == 0 && i + 1 < argc)
+            cells = argv[++i];
+        else if (std::strcmp(argv[i], "--tile") == 0 && i + 1 < argc)
+            tile = std::atoi(argv[++i]);
         else
             paths.push_back(argv[i]);
     }
-    if (paths.size() != 3) {
-        std::fprintf(stderr, "usage: compare [--hud] REFERENCE.png OURS.png DIFFERENCE.png\n");
+    if (paths.size() != 3 || (cells && tile <= 0)) {
+        std::fprintf(stderr, "usage: compare [--hud | --cells NAMES --tile N] REFERENCE.png "
+                             "OURS.png DIFFERENCE.png\n");
         return 2;
     }
     Image ref, ours;
@@ -245,23 +313,14 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    long compared = 0, within = 0, oneStep = 0;
-    int largest = 0;
-    for (int y = 0; y < ref.h; ++y)
-        for (int x = 0; x < ref.w; ++x) {
-            if (hud && InHud(x, y)) continue;
-            const unsigned char* a = ref.At(x, y);
-            const unsigned char* b = ours.At(x, y);
-            const int d = Difference(a, b);
-            largest = std::max(largest, d);
-            ++compared;
-            if (d <= kTolerance) ++within;
-            if (WithinOneStep(a, b)) ++oneStep;
-        }
-    const double share = compared ? 100.0 * double(within) / double(compared) : 100.0;
-    bool pass = share >= kTarget;
+    const Share whole = Measure(ref, ours, Box{0, 0, ref.w, ref.h}, hud);
+    bool pass = whole.Percent() >= kTarget;
     std::printf("within %d: %7.3f%%  largest %3d  (within one RGB565 step: %7.3f%%)", kTolerance,
-                share, largest, compared ? 100.0 * double(oneStep) / double(compared) : 100.0);
+                whole.Percent(), whole.largest, whole.OneStepPercent());
+    if (cells) {
+        std::printf("  ");
+        pass = CompareCells(ref, ours, cells, tile);
+    }
 
     if (hud) {
         bool textOk = true;

@@ -170,6 +170,79 @@ TEST_F(RenderTest, VertexColoursReplaceTheMaterialAndNoLightsLeaveTheAmbient) {
     EXPECT_EQ(At(ReadBackBuffer(), 100, 100), 0x07E0);
 }
 
+// A vertex without a normal is lit with every N.L and N.H taken as zero: under a light the
+// emissive and ambient terms stay, whatever else the vertex carries (a colour that only the
+// diffuse term would use, texture coordinates that modulate the result).
+TEST_F(RenderTest, LitVerticesWithoutNormalsKeepTheAmbientAndEmissiveOfEveryFormat) {
+    D3DLIGHT9 light{};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {0.2f, 0.2f, 0.2f, 0.2f};
+    light.Specular = {0.3f, 0.3f, 0.3f, 0.3f};
+    light.Ambient = {0.99f, 0.99f, 0.99f, 1.0f};
+    light.Direction = {0.0f, -1.0f, 1.0f};
+    ASSERT_EQ(device->SetLight(2, &light), D3D_OK);
+    ASSERT_EQ(device->LightEnable(2, TRUE), D3D_OK);
+    device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+    D3DMATERIAL9 material{};
+    material.Diffuse = material.Ambient = {1.0f, 0.5f, 0.0f, 1.0f};
+    material.Specular = {1.0f, 1.0f, 1.0f, 1.0f};
+    material.Emissive = {0.0f, 0.0f, 0.25f, 1.0f};
+    device->SetMaterial(&material);
+
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch + x * 4,
+                   "\x40\xFF\x80\xFF", 4); // B, G, R, A: (0.5, 1, 0.25)
+    texture->UnlockRect(0);
+
+    // Position, then a colour and one coordinate set where the format has them.
+    struct Vertex {
+        float x, y, z;
+        D3DCOLOR diffuse;
+        float u, v;
+    };
+    for (DWORD extras : {DWORD(0), DWORD(D3DFVF_DIFFUSE), DWORD(D3DFVF_TEX1),
+                         DWORD(D3DFVF_DIFFUSE | D3DFVF_TEX1)}) {
+        for (bool textured : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "FVF 0x" << std::hex << (D3DFVF_XYZ | extras)
+                                              << (textured ? " textured" : " untextured"));
+            std::vector<float> data;
+            const Vertex corners[3] = {{-1, -1, 0.5f, 0xFF00FF00, 0, 0},
+                                       {-1, 1, 0.5f, 0xFF00FF00, 0, 1},
+                                       {1, 1, 0.5f, 0xFF00FF00, 1, 1}};
+            for (const Vertex& c : corners) {
+                data.insert(data.end(), {c.x, c.y, c.z});
+                if (extras & D3DFVF_DIFFUSE) {
+                    float packed;
+                    memcpy(&packed, &c.diffuse, 4);
+                    data.push_back(packed);
+                }
+                if (extras & D3DFVF_TEX1) data.insert(data.end(), {c.u, c.v});
+            }
+            device->SetTexture(0, textured ? texture : nullptr);
+            device->SetFVF(D3DFVF_XYZ | extras);
+            ClearTo(0xFF000000);
+            EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, data.data(),
+                                              UINT(data.size() / 3 * sizeof(float))),
+                      D3D_OK);
+            // Ce + Ca x light ambient = (0.99, 0.495, 0.25); the texture modulates it, and a
+            // format without coordinates samples the texel at (0, 0), of the same colour.
+            const double r = 0.99, g = 0.495, b = 0.25;
+            const uint16_t expected =
+                textured ? Rgb565(r * 0.5, g * 1.0, b * 0.25) : Rgb565(r, g, b);
+            EXPECT_TRUE(Near565(At(ReadBackBuffer(), 100, 100), expected));
+        }
+    }
+    device->SetTexture(0, nullptr);
+    texture->Release();
+}
+
 TEST_F(RenderTest, ScreenQuadCoversExactlyItsPixels) {
     ClearTo(kClearColor);
     SetOverlayStates();

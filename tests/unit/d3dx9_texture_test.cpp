@@ -134,6 +134,15 @@ TEST_F(TextureTest, DefaultSizesRoundUpToPowersOfTwoWithAFullMipChain) {
     }
 }
 
+TEST_F(TextureTest, EachMipLevelIsTheRoundedBoxMeanOfTheLevelAbove) {
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device_, (kImages + "quad_rgba.png").c_str(), &texture_),
+              D3D_OK);
+    ASSERT_EQ(texture_->GetLevelCount(), 2u);
+    // Per channel: alpha (255 + 128 + 0 + 64) / 4 = 111.75 -> 112; red, green and blue
+    // 510 / 4 = 127.5, a half, rounded up to 128.
+    EXPECT_EQ(ReadLevel(texture_, 1).texels, std::vector<uint32_t>{0x70808080u});
+}
+
 TEST_F(TextureTest, TheFilterTextureCallMakesAManagedX8R8G8B8TextureFromAJpeg) {
     D3DXIMAGE_INFO info{};
     ASSERT_EQ(D3DXCreateTextureFromFileExA(device_, (kImages + "flat_16x16.jpg").c_str(),

@@ -70,6 +70,7 @@ class BackBuffer {
     bool RoundsOnStore() const { return roundsOnStore_; }
     const DepthFormat* Depth() const { return depth_; }
     GLuint Framebuffer() const { return framebuffer_; }
+    GLuint ColorTexture() const { return colorTexture_; }
     BackBufferSurface* Surface() { return &surface_; }
 
     // Whole back buffer in Direct3D's memory layout: top row first, rows of pitch bytes.

@@ -80,7 +80,7 @@ HRESULT Device::Create(Direct3D* parent, D3DDEVTYPE type, HWND focusWindow, DWOR
     // Full-screen display modes are not offered: the device draws into windows only.
     if (!parameters->Windowed) return D3DERR_NOTAVAILABLE;
 
-    SDL_GLContext context = CreateCoreContext(window);
+    SDL_GLContext context = TakeCoreContext(window);
     if (!context) return D3DERR_NOTAVAILABLE;
     auto* created =
         new Device(parent, type, behaviorFlags, window, windowHandle, context, QueryLimits());
@@ -110,6 +110,10 @@ Device::~Device() {
     programs_.Clear();
     backBuffer_.reset();
     glDeleteSamplers(GLsizei(kStageCount), samplers_);
+    if (presentProgram_) glDeleteProgram(presentProgram_);
+    if (clearProgram_) glDeleteProgram(clearProgram_);
+    glDeleteSamplers(2, presentSamplers_);
+    glDeleteVertexArrays(1, &attributelessVertexArray_);
     glDeleteBuffers(1, &userVertexBuffer_);
     glDeleteBuffers(1, &userIndexBuffer_);
     glDeleteVertexArrays(1, &vertexArray_);

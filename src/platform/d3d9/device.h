@@ -166,6 +166,9 @@ class Device final : public IDirect3DDevice9 {
     // Presentation (present.cpp).
     void ApplySwapInterval();
     void PaceAfterSwap(std::chrono::steady_clock::duration swapTime);
+    bool DrawBackBuffer(const RECT& source, const RECT& dest, int drawableHeight, bool sameSize);
+    GLuint AttributelessVertexArray();
+    bool ClearRectangle(GLbitfield bits, const float rgba[4], float z, DWORD stencil);
 
     ULONG refs_ = 1;
     Direct3D* parent_;
@@ -211,6 +214,16 @@ class Device final : public IDirect3DDevice9 {
     bool derivedDirty_ = true;
     UniformGenerations generations_{};
     DerivedUniforms derived_{};
+
+    // Programs of the device's own for Present and for clearing part of the target: the GL's
+    // filtered blit and its scissored clear draw with shaders of the driver's own, which
+    // llvmpipe compiles at every start and no shader cache keeps.
+    GLuint attributelessVertexArray_ = 0;
+    GLuint presentProgram_ = 0;
+    GLuint presentSamplers_[2] = {}; // nearest, linear
+    GLint presentSourceRect_ = -1;
+    GLuint clearProgram_ = 0;
+    GLint clearColor_ = -1, clearDepth_ = -1;
 
     // Present pacing.
     int swapInterval_ = 1;

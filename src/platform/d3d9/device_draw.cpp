@@ -207,8 +207,10 @@ void Device::UploadUniforms(Program& p) {
         done.transforms = generations_.transforms;
     }
     if (done.lights != generations_.lights) {
-        // Elements past a program's own light count are ignored by the GL.
-        if (p.lightDiffuse >= 0) {
+        // Elements past a program's own light count are ignored by the GL. The ambient is the
+        // one light uniform every lit program reads: without normals it reads no other, and a
+        // uniform a program does not read has no location (the GL ignores uploads to it).
+        if (p.lightAmbient >= 0) {
             const GLsizei n = GLsizei(kMaxActiveLights);
             glUniform4fv(p.lightDiffuse, n, &d.lightDiffuse[0][0]);
             glUniform4fv(p.lightSpecular, n, &d.lightSpecular[0][0]);
@@ -611,6 +613,61 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minV
 
 // --- Clear ---
 
+namespace {
+
+// The whole viewport, one colour and one depth; the scissor picks the rectangle.
+constexpr const char* kClearVertexShader = R"(#version 330 core
+void main() {
+    vec2 corner = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1));
+    gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
+}
+)";
+constexpr const char* kClearFragmentShader = R"(#version 330 core
+uniform vec4 uColor;
+uniform float uDepth;
+out vec4 fragColor;
+void main() {
+    fragColor = uColor;
+    gl_FragDepth = uDepth;
+}
+)";
+
+} // namespace
+
+// Clears the scissor rectangle by drawing over it: what glClear would store, written through
+// the colour, depth and stencil the bits name.
+bool Device::ClearRectangle(GLbitfield bits, const float rgba[4], float z, DWORD stencil) {
+    if (!clearProgram_) {
+        clearProgram_ = LinkProgram(kClearVertexShader, kClearFragmentShader);
+        if (!clearProgram_) return false;
+        clearColor_ = glGetUniformLocation(clearProgram_, "uColor");
+        clearDepth_ = glGetUniformLocation(clearProgram_, "uDepth");
+    }
+    const bool colour = bits & GL_COLOR_BUFFER_BIT, depth = bits & GL_DEPTH_BUFFER_BIT,
+               stencils = bits & GL_STENCIL_BUFFER_BIT;
+    glColorMask(colour, colour, colour, colour);
+    glDepthMask(depth ? GL_TRUE : GL_FALSE);
+    Enable(GL_DEPTH_TEST, depth); // the GL writes depth only with its test on
+    glDepthFunc(GL_ALWAYS);
+    Enable(GL_STENCIL_TEST, stencils);
+    glStencilFunc(GL_ALWAYS, GLint(stencil & 0xFF), 0xFF);
+    glStencilOp(GL_REPLACE, GL_REPLACE, GL_REPLACE);
+    glStencilMask(stencils ? 0xFF : 0);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glViewport(0, 0, GLsizei(backBuffer_->Width()), GLsizei(backBuffer_->Height()));
+    glUseProgram(clearProgram_);
+    glUniform4fv(clearColor_, 1, rgba);
+    glUniform1f(clearDepth_, z);
+    glBindVertexArray(AttributelessVertexArray());
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glBindVertexArray(vertexArray_);
+    viewportDirty_ = true;
+    return true;
+}
+
 HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                       DWORD stencil) {
     constexpr DWORD kKnown = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
@@ -658,7 +715,9 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
         if (x1 >= x2 || y1 >= y2) continue;
         glScissor(GLint(x1), GLint(LONG(backBuffer_->Height()) - y2), GLsizei(x2 - x1),
                   GLsizei(y2 - y1));
-        glClear(bits);
+        const bool whole = x1 == 0 && y1 == 0 && x2 == LONG(backBuffer_->Width()) &&
+                           y2 == LONG(backBuffer_->Height());
+        if (whole || !ClearRectangle(bits, rgba, std::clamp(z, 0.0f, 1.0f), stencil)) glClear(bits);
     }
     glDisable(GL_SCISSOR_TEST);
     rasterDirty_ = true; // the masks go back to the render states at the next draw

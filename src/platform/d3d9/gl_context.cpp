@@ -25,6 +25,10 @@ void KeepFrameMemoryMapped() {
     (void)done;
 }
 
+// The probe's context, kept for the first device: making a context costs as much as the rest
+// of the start-up's GL work.
+SDL_GLContext spareContext = nullptr;
+
 } // namespace
 
 SDL_GLContext CreateCoreContext(SDL_Window* window) {
@@ -78,11 +82,21 @@ const GlLimits* ProcessGlLimits() {
     tried = true;
     if (SDL_GLContext context = CreateCoreContext(window)) {
         probed = QueryLimits();
-        SDL_GL_DeleteContext(context);
+        SDL_GL_MakeCurrent(nullptr, nullptr);
+        spareContext = context;
     }
     SDL_DestroyWindow(window);
     if (previousContext) SDL_GL_MakeCurrent(previousWindow, previousContext);
     return probed ? &*probed : nullptr;
+}
+
+SDL_GLContext TakeCoreContext(SDL_Window* window) {
+    SDL_GLContext context = spareContext;
+    spareContext = nullptr;
+    // A window whose pixel format differs from the probe's cannot take its context.
+    if (context && SDL_GL_MakeCurrent(window, context) == 0) return context;
+    if (context) SDL_GL_DeleteContext(context);
+    return CreateCoreContext(window);
 }
 
 } // namespace d3d9

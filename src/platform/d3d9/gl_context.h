@@ -16,6 +16,9 @@ struct GlLimits {
 // A 3.3 core context on the window, made current; null (with SDL's error) if there is none.
 SDL_GLContext CreateCoreContext(SDL_Window* window);
 
+// The same, taking the context the probe below made if it can be current on the window.
+SDL_GLContext TakeCoreContext(SDL_Window* window);
+
 // The limits of the context that is current.
 GlLimits QueryLimits();
 

@@ -1,7 +1,9 @@
 // Present: the back buffer stretched into the window and swapped, paced to the display.
 #include "present_pacing.h"
 
+#include "back_buffer.h"
 #include "device.h"
+#include "program_cache.h"
 #include "win32/window.h"
 
 #include <SDL.h>
@@ -56,6 +58,75 @@ void Device::PaceAfterSwap(std::chrono::steady_clock::duration swapTime) {
     }
 }
 
+// A rectangle over the whole viewport whose corners sample the source rectangle's corners
+// (uSourceRect: left, bottom, right, top in texture coordinates).
+constexpr const char* kPresentVertexShader = R"(#version 330 core
+uniform vec4 uSourceRect;
+out vec2 vTex;
+void main() {
+    vec2 corner = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1));
+    vTex = mix(uSourceRect.xy, uSourceRect.zw, corner);
+    gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
+}
+)";
+constexpr const char* kPresentFragmentShader = R"(#version 330 core
+uniform sampler2D uImage;
+in vec2 vTex;
+out vec4 fragColor;
+void main() { fragColor = vec4(texture(uImage, vTex).rgb, 1.0); }
+)";
+
+GLuint Device::AttributelessVertexArray() {
+    if (!attributelessVertexArray_) glGenVertexArrays(1, &attributelessVertexArray_);
+    return attributelessVertexArray_;
+}
+
+// Draws the source rectangle of the back buffer over the destination rectangle of the current
+// drawable (both with rows from the top), filtered linearly unless the sizes are the same. The
+// GL state the device keeps is marked for setting again.
+bool Device::DrawBackBuffer(const RECT& source, const RECT& dest, int drawableHeight,
+                            bool sameSize) {
+    if (!presentProgram_) {
+        presentProgram_ = LinkProgram(kPresentVertexShader, kPresentFragmentShader);
+        if (!presentProgram_) return false;
+        presentSourceRect_ = glGetUniformLocation(presentProgram_, "uSourceRect");
+        glUseProgram(presentProgram_);
+        glUniform1i(glGetUniformLocation(presentProgram_, "uImage"), 0);
+        glGenSamplers(2, presentSamplers_);
+        for (int i = 0; i < 2; ++i) {
+            const GLint filter = i == 0 ? GL_NEAREST : GL_LINEAR;
+            glSamplerParameteri(presentSamplers_[i], GL_TEXTURE_MIN_FILTER, filter);
+            glSamplerParameteri(presentSamplers_[i], GL_TEXTURE_MAG_FILTER, filter);
+            glSamplerParameteri(presentSamplers_[i], GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            glSamplerParameteri(presentSamplers_[i], GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        }
+    }
+    const float width = float(backBuffer_->Width()), height = float(backBuffer_->Height());
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_SCISSOR_TEST);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glViewport(GLint(dest.left), GLint(drawableHeight - dest.bottom),
+               GLsizei(dest.right - dest.left), GLsizei(dest.bottom - dest.top));
+    glUseProgram(presentProgram_);
+    // The texture's rows count from the bottom, the rectangles' from the top.
+    glUniform4f(presentSourceRect_, float(source.left) / width,
+                (height - float(source.bottom)) / height, float(source.right) / width,
+                (height - float(source.top)) / height);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, backBuffer_->ColorTexture());
+    glBindSampler(0, presentSamplers_[sameSize ? 0 : 1]);
+    glBindVertexArray(AttributelessVertexArray());
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glBindVertexArray(vertexArray_);
+    viewportDirty_ = true;
+    return true;
+}
+
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                         const void* dirtyRegion) {
     (void)dirtyRegion; // the whole rectangle is copied anyway
@@ -87,19 +158,10 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     if (destRect) dest = *destRect;
 
     if (drawableWidth > 0 && drawableHeight > 0) {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, backBuffer_->Framebuffer());
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glDisable(GL_SCISSOR_TEST);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        const LONG sourceWidth = source.right - source.left,
-                   sourceHeight = source.bottom - source.top;
-        const LONG destWidth = dest.right - dest.left, destHeight = dest.bottom - dest.top;
-        const bool sameSize = sourceWidth == destWidth && sourceHeight == destHeight;
-        // Both framebuffers count rows from the bottom.
-        glBlitFramebuffer(source.left, height - source.bottom, source.right, height - source.top,
-                          dest.left, drawableHeight - dest.bottom, dest.right,
-                          drawableHeight - dest.top, GL_COLOR_BUFFER_BIT,
-                          sameSize ? GL_NEAREST : GL_LINEAR);
+        const bool sameSize = source.right - source.left == dest.right - dest.left &&
+                              source.bottom - source.top == dest.bottom - dest.top;
+        if (!DrawBackBuffer(source, dest, drawableHeight, sameSize))
+            return D3DERR_DRIVERINTERNALERROR;
     }
     const auto swapStart = std::chrono::steady_clock::now();
     SDL_GL_SwapWindow(target);

@@ -28,8 +28,7 @@ GLuint CompileShader(GLenum type, const std::string& source) {
     if (!ok) {
         char log[2048];
         glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-        fprintf(stderr, "d3d9: [fixed function] generated shader does not compile: %s\n%s\n", log,
-                text);
+        fprintf(stderr, "d3d9: generated shader does not compile: %s\n%s\n", log, text);
         glDeleteShader(shader);
         return 0;
     }
@@ -38,33 +37,39 @@ GLuint CompileShader(GLenum type, const std::string& source) {
 
 } // namespace
 
+GLuint LinkProgram(const std::string& vertexSource, const std::string& fragmentSource) {
+    GLuint vertex = CompileShader(GL_VERTEX_SHADER, vertexSource);
+    GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, fragmentSource);
+    if (!vertex || !fragment) {
+        if (vertex) glDeleteShader(vertex);
+        if (fragment) glDeleteShader(fragment);
+        return 0;
+    }
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
+    glLinkProgram(program);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint ok = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char log[2048];
+        glGetProgramInfoLog(program, sizeof log, nullptr, log);
+        fprintf(stderr, "d3d9: generated program does not link: %s\n", log);
+        glDeleteProgram(program);
+        return 0;
+    }
+    return program;
+}
+
 Program* ProgramCache::Get(const ShaderKey& key) {
     auto found = programs_.find(key);
     if (found != programs_.end()) return found->second.get();
 
-    GLuint vertex = CompileShader(GL_VERTEX_SHADER, VertexShaderSource(key));
-    GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, FragmentShaderSource(key));
-    if (!vertex || !fragment) {
-        if (vertex) glDeleteShader(vertex);
-        if (fragment) glDeleteShader(fragment);
-        return nullptr;
-    }
     auto program = std::make_unique<Program>();
-    program->id = glCreateProgram();
-    glAttachShader(program->id, vertex);
-    glAttachShader(program->id, fragment);
-    glLinkProgram(program->id);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint ok = GL_FALSE;
-    glGetProgramiv(program->id, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char log[2048];
-        glGetProgramInfoLog(program->id, sizeof log, nullptr, log);
-        fprintf(stderr, "d3d9: [fixed function] generated program does not link: %s\n", log);
-        glDeleteProgram(program->id);
-        return nullptr;
-    }
+    program->id = LinkProgram(VertexShaderSource(key), FragmentShaderSource(key));
+    if (!program->id) return nullptr;
 
     Program& p = *program;
     auto at = [&p](const char* name) { return glGetUniformLocation(p.id, name); };

@@ -120,6 +120,8 @@ class ProgramCache {
 } // namespace d3d9
 
 namespace d3d9 {
+// Compiles and links a program; 0 (and the GL's log on stderr) if it does not build, a bug.
+GLuint LinkProgram(const std::string& vertexSource, const std::string& fragmentSource);
 // Whether a stage's colour operation reads the stage's texture through its arguments.
 bool ColorOpReadsTexture(DWORD op, DWORD arg0, DWORD arg1, DWORD arg2);
 } // namespace d3d9

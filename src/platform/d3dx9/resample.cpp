@@ -74,6 +74,30 @@ ArgbImage CopyUnscaled(const ArgbImage& source, UINT width, UINT height) {
     return out;
 }
 
+// A box filter halving both sides: each texel is the rounded mean of a 2 x 2 block. The
+// general path computes the same mean exactly (quarters of integers in floats), so this is
+// the same image, without the float taps.
+ArgbImage HalveBox(const ArgbImage& source, UINT width, UINT height) {
+    ArgbImage out{width, height, std::vector<uint32_t>(size_t(width) * height)};
+    for (UINT y = 0; y < height; ++y) {
+        const uint32_t* top = source.texels.data() + size_t(2 * y) * source.width;
+        const uint32_t* bottom = top + source.width;
+        uint32_t* row = out.texels.data() + size_t(y) * width;
+        for (UINT x = 0; x < width; ++x) {
+            const uint32_t a = top[2 * x], b = top[2 * x + 1], c = bottom[2 * x],
+                           d = bottom[2 * x + 1];
+            uint32_t texel = 0;
+            for (int shift = 24; shift >= 0; shift -= 8) {
+                const uint32_t sum = ((a >> shift) & 0xFF) + ((b >> shift) & 0xFF) +
+                                     ((c >> shift) & 0xFF) + ((d >> shift) & 0xFF);
+                texel |= ((sum + 2) >> 2) << shift;
+            }
+            row[x] = texel;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 bool IsValidFilter(DWORD filter) {
@@ -88,6 +112,8 @@ ArgbImage Resample(const ArgbImage& source, UINT width, UINT height, DWORD filte
     const DWORD kind = filter & 0xFF;
     if (kind == D3DX_FILTER_NONE) return CopyUnscaled(source, width, height);
     if (source.width == width && source.height == height) return source;
+    if (kind == D3DX_FILTER_BOX && source.width == 2 * width && source.height == 2 * height)
+        return HalveBox(source, width, height);
 
     const auto columns = AxisTaps(source.width, width, kind);
     const auto rows = AxisTaps(source.height, height, kind);

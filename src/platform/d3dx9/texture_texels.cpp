@@ -93,6 +93,19 @@ bool FormatHasAlphaChannel(D3DFORMAT format) {
 }
 
 void WriteTexels(D3DFORMAT format, const ArgbImage& image, void* bits, INT pitch) {
+    // The 32-bit ARGB formats hold the texels as they are: whole rows at a time.
+    if (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) {
+        const uint32_t alpha = format == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u;
+        for (UINT y = 0; y < image.height; ++y) {
+            auto* row = static_cast<unsigned char*>(bits) + ptrdiff_t(y) * pitch;
+            const uint32_t* in = image.texels.data() + size_t(y) * image.width;
+            for (UINT x = 0; x < image.width; ++x) {
+                const uint32_t texel = in[x] | alpha;
+                memcpy(row + size_t(x) * 4, &texel, 4); // little-endian: B, G, R, A
+            }
+        }
+        return;
+    }
     const UINT bytes = WritableTexelBytes(format);
     for (UINT y = 0; y < image.height; ++y) {
         auto* row = static_cast<unsigned char*>(bits) + ptrdiff_t(y) * pitch;
