@@ -10,9 +10,11 @@ all: build
 deps:
 	@scripts/install-deps.sh
 
-# Only what building and running the viewer needs.
+# Only what building and running the viewer needs; asked again only once dpkg has changed.
 deps-run:
-	@scripts/install-deps.sh run
+	@[ $(BUILD)/.run-packages -nt /var/lib/dpkg/status ] && \
+	[ $(BUILD)/.run-packages -nt scripts/install-deps.sh ] || \
+	{ scripts/install-deps.sh run && mkdir -p $(BUILD) && touch $(BUILD)/.run-packages; }
 
 configure: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DBUILD_TESTING=ON $(CMAKE_FLAGS) >/dev/null
