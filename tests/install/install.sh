@@ -19,7 +19,7 @@ DESTDIR=$stage cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1
 check "cmake --install into a DESTDIR succeeds" test $? = 0
 for f in bin/xofview bin/xofview-shot share/applications/xofview.desktop share/xofview/フィルター画像.jpg \
     share/mime/packages/xofview.xml share/thumbnailers/xofview.thumbnailer \
-    share/icons/hicolor/48x48/apps/xofview.png share/icons/hicolor/256x256/mimetypes/model-x.directx.png; do
+    share/man/man1/xofview.1 share/man/man1/xofview-shot.1 share/icons/hicolor/48x48/apps/xofview.png share/icons/hicolor/256x256/mimetypes/model-x.directx.png; do
     check "installs /usr/$f" test -s "$stage/usr/$f"
 done
 check "nothing lands outside the DESTDIR" bash -c "! grep -v '$stage' '$work/install.log' | grep -q '^-- Installing'"
@@ -31,6 +31,9 @@ done
 export PATH="$stage/usr/bin:$PATH"
 check "the installed xofview runs" bash -c "xofview --version | grep -q '^xofview [0-9]'"
 check "the installed xofview-shot runs" bash -c "xofview-shot --version | grep -q '^xofview-shot [0-9]'"
+check "man finds the installed pages" \
+    bash -c "MANPATH='$share/man' MANWIDTH=80 man xofview 2>/dev/null | grep -q 'xofview *- *view' &&
+             MANPATH='$share/man' MANWIDTH=80 man xofview-shot 2>/dev/null | grep -q 'xofview-shot *- *draw'"
 
 desktop-file-validate "$share/applications/xofview.desktop" >"$work/validate.log" 2>&1
 check "desktop-file-validate passes the menu entry" test $? = 0
