@@ -14,6 +14,8 @@
 
 namespace {
 
+LoadFailureListener loadFailureListener = nullptr;
+
 // Where a path's last component starts: after its last '\\' or '/'. The byte after a code
 // page 932 lead byte is a trail byte, which may be '\\' or '/'.
 size_t LastComponentStart(const char* path) {
@@ -174,6 +176,10 @@ IDirect3DTexture9* LoadMaterialTexture(const char* name, const char* modelPath,
 
 } // namespace
 
+void SetLoadFailureListener(LoadFailureListener listener) {
+    loadFailureListener = listener;
+}
+
 bool LoadMeshModel(MeshModel* model, const char* path) {
     ID3DXBuffer* materialBuffer = nullptr;
     DWORD count = 0;
@@ -181,10 +187,13 @@ bool LoadMeshModel(MeshModel* model, const char* path) {
     const HRESULT result = D3DXLoadMeshFromX(path, D3DXMESH_SYSTEMMEM, viewer.device, nullptr,
                                              &materialBuffer, nullptr, &count, &mesh);
     if (result != 0 || !mesh || (count > 0 && !materialBuffer)) {
-        std::fprintf(stderr, "xofview: cannot load model \"%s\": %s (0x%08X)\n",
-                     ConsoleText(path).c_str(), DescribeLoadFailure(result, path),
-                     unsigned(result));
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08X", unsigned(result));
+        const std::string message = "cannot load model \"" + ConsoleText(path) +
+                                    "\": " + DescribeLoadFailure(result, path) + " (" + code + ")";
+        std::fprintf(stderr, "xofview: %s\n", message.c_str());
         std::fflush(stderr);
+        if (loadFailureListener) loadFailureListener(message.c_str());
         if (materialBuffer) materialBuffer->Release();
         if (mesh) mesh->Release();
         return false;
