@@ -2,15 +2,28 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run install format clean demo windows conformance bench
+.PHONY: all deps deps-run configure build test run install format clean demo windows conformance bench
 
 all: build
 
+# Every package: building, running, testing, benchmarks, the Windows build.
 deps:
 	@scripts/install-deps.sh
 
+# Only what building and running the viewer needs; asked again only once dpkg has changed.
+deps-run:
+	@[ $(BUILD)/.run-packages -nt /var/lib/dpkg/status ] && \
+	[ $(BUILD)/.run-packages -nt scripts/install-deps.sh ] || \
+	{ scripts/install-deps.sh run && mkdir -p $(BUILD) && touch $(BUILD)/.run-packages; }
+
 configure: deps
-	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DBUILD_TESTING=ON $(CMAKE_FLAGS) >/dev/null
+
+# A build folder that does not exist yet is configured without the tests (whose packages
+# `make run` does not install); one that exists is used as it is, and ninja configures it again
+# when a CMakeLists.txt has changed.
+configure-if-new = [ -f $(BUILD)/build.ninja ] || \
+	cmake -S . -B $(BUILD) -G Ninja -DBUILD_TESTING=OFF $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD)
@@ -18,12 +31,16 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j2
 
-run: build
+# The viewer and xofview-shot alone, then the demo.
+run: deps-run
+	@$(configure-if-new)
+	@cmake --build $(BUILD) --target xofview xofview-shot
 	@scripts/run-demo.sh $(BUILD)
 
 # The programs, menu entry, MIME type, thumbnailer and icons under PREFIX; DESTDIR stages them.
 PREFIX ?= /usr/local
-install: deps
+install: deps-run
+	@$(configure-if-new)
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD)
 	@DESTDIR=$(DESTDIR) cmake --install $(BUILD)

@@ -53,7 +53,8 @@ fi
 cd "$root/src"
 viewer=()
 for f in state/*.cpp scene/*.cpp controls/*.cpp graphics/*.cpp render/*.cpp app/*.cpp; do
-  [ "$f" = app/main.cpp ] || viewer+=("$f")
+  # main.cpp is the program's own; *_linux.cpp are the Linux program's.
+  [ "$f" = app/main.cpp ] || [[ "$f" == *_linux.cpp ]] || viewer+=("$f")
 done
 "$cxx" "${flags[@]}" app/main.cpp "${viewer[@]}" -o "$out/xofview.exe" "${libs[@]}" -mwindows
 "$cxx" "${flags[@]}" "$root/tools/xofview_shot.cpp" "${viewer[@]}" -o "$out/xofview-shot.exe" "${libs[@]}"

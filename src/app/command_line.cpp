@@ -20,7 +20,26 @@ const char kUsage[] =
     "image from the current directory. Drop another .x file on the window to replace it.\n"
     "\n"
     "  --help       this text\n"
-    "  --version    the version\n";
+    "  --version    the version\n"
+    "\n"
+    "Keys act once per frame (60 a second) for as long as they are held; keypad keys with\n"
+    "NumLock on:\n"
+    "  W / S                  walk forwards / backwards\n"
+    "  A / D                  step left / right\n"
+    "  mouse in the left or right part of the window\n"
+    "                         keep turning left or right (faster near the edges; the middle\n"
+    "                         fifth holds still)\n"
+    "  mouse up / down        look up / down\n"
+    "  PageUp / PageDown      raise / lower the viewpoint\n"
+    "  keypad 9 / 1           move the model away / towards you, along your heading\n"
+    "  keypad 7 / 3           move the model left / right\n"
+    "  keypad + / -           raise / lower the model\n"
+    "  keypad * / /           turn the model right / left\n"
+    "  keypad 5               put the model 4 units ahead of you\n"
+    "  1 / 2, 3 / 4, 5 / 6    filter tint red, green, blue down / up (1..255)\n"
+    "  7 / U                  filter opacity down / up (8..255)\n"
+    "  8 / I, 9 / O, 0 / P    the light's ambient red, green, blue down / up (shown as 1..100)\n"
+    "  Esc                    quit\n";
 
 CommandLine Finish(int exitStatus) {
     CommandLine commandLine;

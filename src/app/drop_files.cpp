@@ -1,5 +1,6 @@
 // OnDropFiles: the first file dropped on the window replaces the model when it loads.
 #include "app/viewer.h"
+#include "scene/console_text.h"
 #include "scene/mesh_model.h"
 #include "state/viewer_state.h"
 
@@ -23,7 +24,7 @@ void OnDropFiles(HDROP drop) {
             std::fprintf(stderr,
                          "xofview: dropped file ignored: \"%s\" cannot be written in code page "
                          "932\n",
-                         viewer.droppedPath);
+                         ConsoleText(viewer.droppedPath).c_str());
         } else {
             MeshModel* replacement = new MeshModel{};
             if (LoadMeshModel(replacement, viewer.droppedPath)) {

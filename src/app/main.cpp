@@ -1,5 +1,6 @@
 // xofview's entry point: `xofview [FILE]`.
 #include "app/command_line.h"
+#include "app/desktop_notice.h"
 #include "app/viewer.h"
 
 #include <windows.h>
@@ -18,6 +19,10 @@ const UINT kArgumentCodePage = CP_UTF8;
 int main(int argc, char** argv) {
     const CommandLine commandLine = ReadCommandLine(argc, argv, kArgumentCodePage);
     if (!commandLine.runViewer) return commandLine.exitStatus;
+#ifndef _WIN32
+    // Started from the desktop, nobody reads standard error (Windows gives a GUI program none).
+    NotifyLoadFailuresWithoutTerminal();
+#endif
     if (commandLine.modelFile.empty()) RunViewer();
     RunViewer(commandLine.modelFile.c_str());
 }

@@ -1,5 +1,6 @@
 // LoadMeshModel, DrawMeshModel and ReleaseMeshModel: the shown model and its textures.
 #include "scene/mesh_model.h"
+#include "scene/console_text.h"
 
 #include <d3d9.h>
 #include <d3dx9.h>
@@ -13,19 +14,26 @@
 
 namespace {
 
-// The folder part of a path, with its separator ("dir\\" of "dir\\model.x"), or "". The byte
-// after a code page 932 lead byte is a trail byte, which may be '\\' or '/'.
-std::string FolderOf(const char* path) {
-    size_t end = 0;
+LoadFailureListener loadFailureListener = nullptr;
+
+// Where a path's last component starts: after its last '\\' or '/'. The byte after a code
+// page 932 lead byte is a trail byte, which may be '\\' or '/'.
+size_t LastComponentStart(const char* path) {
+    size_t start = 0;
     for (size_t i = 0; path[i]; ++i) {
         const unsigned char c = static_cast<unsigned char>(path[i]);
         if (IsDBCSLeadByte(c) && path[i + 1]) {
             ++i;
             continue;
         }
-        if (c == '\\' || c == '/') end = i + 1;
+        if (c == '\\' || c == '/') start = i + 1;
     }
-    return std::string(path, end);
+    return start;
+}
+
+// The folder part of a path, with its separator ("dir\\" of "dir\\model.x"), or "".
+std::string FolderOf(const char* path) {
+    return std::string(path, LastComponentStart(path));
 }
 
 bool IsRelative(const char* name) {
@@ -94,46 +102,83 @@ const char* DescribeLoadFailure(HRESULT result, const char* path) {
     }
 }
 
+const char kByFileName[] = "its file name beside the model";
+
+// A file a texture name may stand for, and where that is, for messages.
+struct TexturePlace {
+    std::string path;
+    const char* where;
+};
+
+// Where a texture named by a material is looked for: as named (relative to the current
+// directory); for a relative name, beside the model file; and last, since exporters write the
+// path on the machine the model was made on ("C:\\work\\wood.png"), its file name beside the
+// model.
+std::vector<TexturePlace> TexturePlaces(const char* name, const char* modelPath) {
+    std::vector<TexturePlace> places = {{name, "from the current directory"}};
+    const std::string modelFolder = FolderOf(modelPath);
+    if (!modelFolder.empty() && IsRelative(name))
+        places.push_back({modelFolder + name, "beside the model"});
+    const char* fileName = name + LastComponentStart(name);
+    const std::string besideModel = modelFolder + fileName;
+    if (fileName[0] && besideModel != places.back().path)
+        places.push_back({besideModel, kByFileName});
+    return places;
+}
+
 // Says why a texture the model names is not used: not found where it was looked for, or found
 // but not readable or not an image D3DX decodes.
 void ReportTextureFailure(const char* modelPath, const char* name,
-                          const std::vector<std::string>& tried, HRESULT result) {
-    for (const std::string& candidate : tried) {
-        const DWORD attributes = GetFileAttributesA(candidate.c_str());
+                          const std::vector<TexturePlace>& tried, HRESULT result) {
+    for (const TexturePlace& candidate : tried) {
+        const DWORD attributes = GetFileAttributesA(candidate.path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
             continue;
-        const char* reason = DescribeUnreadableFile(candidate.c_str());
+        const char* reason = DescribeUnreadableFile(candidate.path.c_str());
         std::fprintf(stderr,
                      "xofview: texture \"%s\" of model \"%s\" not used: \"%s\": %s (0x%08X)\n",
-                     name, modelPath, candidate.c_str(),
+                     ConsoleText(name).c_str(), ConsoleText(modelPath).c_str(),
+                     ConsoleText(candidate.path.c_str()).c_str(),
                      reason ? reason : "not an image that can be decoded", unsigned(result));
         return;
     }
-    std::string places = "\"" + tried[0] + "\" (from the current directory)";
-    if (tried.size() > 1) places += " and \"" + tried[1] + "\" (beside the model)";
-    std::fprintf(stderr, "xofview: texture \"%s\" of model \"%s\" not found: looked for %s\n", name,
-                 modelPath, places.c_str());
+    std::string looked;
+    for (size_t i = 0; i < tried.size(); ++i) {
+        if (i > 0) looked += i + 1 == tried.size() ? " and " : ", ";
+        looked += "\"" + ConsoleText(tried[i].path.c_str()) + "\" (" + tried[i].where + ")";
+    }
+    std::fprintf(stderr, "xofview: texture \"%s\" of model \"%s\" not found: looked for %s\n",
+                 ConsoleText(name).c_str(), ConsoleText(modelPath).c_str(), looked.c_str());
 }
 
-// A texture named by a material: as named first (relative to the current directory), then,
-// for a relative name, beside the model file. A texture that cannot be had is reported once per
-// name (`reported`) and left out: its subset is drawn untextured.
+// A texture named by a material, from the first of its places that gives one. A texture that
+// cannot be had is reported once per name (`reported`) and left out: its subset is drawn
+// untextured. One found by its file name alone is said, since the model named another file.
 IDirect3DTexture9* LoadMaterialTexture(const char* name, const char* modelPath,
                                        std::set<std::string>& reported) {
-    std::vector<std::string> tried = {name};
-    const std::string modelFolder = FolderOf(modelPath);
-    if (!modelFolder.empty() && IsRelative(name)) tried.push_back(modelFolder + name);
+    const std::vector<TexturePlace> tried = TexturePlaces(name, modelPath);
     HRESULT result = E_FAIL;
-    for (const std::string& candidate : tried) {
+    for (size_t i = 0; i < tried.size(); ++i) {
         IDirect3DTexture9* texture = nullptr;
-        result = D3DXCreateTextureFromFile(viewer.device, candidate.c_str(), &texture);
-        if (result == 0) return texture;
+        result = D3DXCreateTextureFromFile(viewer.device, tried[i].path.c_str(), &texture);
+        if (result != 0) continue;
+        if (tried[i].where == kByFileName && reported.insert(name).second)
+            std::fprintf(stderr,
+                         "xofview: texture \"%s\" of model \"%s\" found by its file name: "
+                         "using \"%s\"\n",
+                         ConsoleText(name).c_str(), ConsoleText(modelPath).c_str(),
+                         ConsoleText(tried[i].path.c_str()).c_str());
+        return texture;
     }
     if (reported.insert(name).second) ReportTextureFailure(modelPath, name, tried, result);
     return nullptr;
 }
 
 } // namespace
+
+void SetLoadFailureListener(LoadFailureListener listener) {
+    loadFailureListener = listener;
+}
 
 bool LoadMeshModel(MeshModel* model, const char* path) {
     ID3DXBuffer* materialBuffer = nullptr;
@@ -142,9 +187,13 @@ bool LoadMeshModel(MeshModel* model, const char* path) {
     const HRESULT result = D3DXLoadMeshFromX(path, D3DXMESH_SYSTEMMEM, viewer.device, nullptr,
                                              &materialBuffer, nullptr, &count, &mesh);
     if (result != 0 || !mesh || (count > 0 && !materialBuffer)) {
-        std::fprintf(stderr, "xofview: cannot load model \"%s\": %s (0x%08X)\n", path,
-                     DescribeLoadFailure(result, path), unsigned(result));
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08X", unsigned(result));
+        const std::string message = "cannot load model \"" + ConsoleText(path) +
+                                    "\": " + DescribeLoadFailure(result, path) + " (" + code + ")";
+        std::fprintf(stderr, "xofview: %s\n", message.c_str());
         std::fflush(stderr);
+        if (loadFailureListener) loadFailureListener(message.c_str());
         if (materialBuffer) materialBuffer->Release();
         if (mesh) mesh->Release();
         return false;

@@ -20,5 +20,10 @@ struct MeshModel {
 // Fills a zero-filled model from an .x file; on failure the model stays empty and stderr
 // names the file and the reason. Returns whether the model loaded.
 bool LoadMeshModel(MeshModel* model, const char* path);
+// Who else is told, besides standard error, that a model did not load: nobody unless set. Gets
+// the message's line ("cannot load model ...", names in the terminal's code page).
+using LoadFailureListener = void (*)(const char* message);
+void SetLoadFailureListener(LoadFailureListener listener);
+
 void DrawMeshModel(MeshModel* model, const Vector3& position, const Vector3& rotation);
 void ReleaseMeshModel(MeshModel* model);

@@ -93,5 +93,9 @@ check "a missing model is named and the window still opens" \
     bash -c "[ -n '$window' ] && grep -q 'cannot load model \"missing.x\"' '$work/stderr'"
 stop_viewer
 check "and Esc still exits 0" test "$status" = 0
+start_viewer "日本語 の モデル.x"
+check "a model's name is printed as the terminal writes it (UTF-8)" \
+    grep -qF 'cannot load model "日本語 の モデル.x": no such file' "$work/stderr"
+stop_viewer
 
 finish_checks

@@ -3,10 +3,11 @@
 # the MIME package knows .x models by their header (and leaves other .x files alone), and the
 # installed thumbnailer's command draws each corpus model at the asked size. Leaves a sheet of
 # those thumbnails in the build folder.
-#   install.sh BUILD_DIR XCORPUS_DIR
+#   install.sh BUILD_DIR XCORPUS_DIR DEMO_DIR
 set -uo pipefail
 build=$1
 xcorpus=$2
+demo=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 stage=$work/stage
@@ -16,9 +17,9 @@ source "$(dirname "$0")/../lib/checks.sh"
 
 DESTDIR=$stage cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1
 check "cmake --install into a DESTDIR succeeds" test $? = 0
-for f in bin/xofview bin/xofview-shot share/applications/xofview.desktop \
+for f in bin/xofview bin/xofview-shot share/applications/xofview.desktop share/xofview/フィルター画像.jpg \
     share/mime/packages/xofview.xml share/thumbnailers/xofview.thumbnailer \
-    share/icons/hicolor/48x48/apps/xofview.png share/icons/hicolor/256x256/mimetypes/model-x.directx.png; do
+    share/man/man1/xofview.1 share/man/man1/xofview-shot.1 share/icons/hicolor/48x48/apps/xofview.png share/icons/hicolor/256x256/mimetypes/model-x.directx.png; do
     check "installs /usr/$f" test -s "$stage/usr/$f"
 done
 check "nothing lands outside the DESTDIR" bash -c "! grep -v '$stage' '$work/install.log' | grep -q '^-- Installing'"
@@ -30,10 +31,43 @@ done
 export PATH="$stage/usr/bin:$PATH"
 check "the installed xofview runs" bash -c "xofview --version | grep -q '^xofview [0-9]'"
 check "the installed xofview-shot runs" bash -c "xofview-shot --version | grep -q '^xofview-shot [0-9]'"
+check "man finds the installed pages" \
+    bash -c "MANPATH='$share/man' MANWIDTH=80 man xofview 2>/dev/null | grep -q 'xofview *- *view' &&
+             MANPATH='$share/man' MANWIDTH=80 man xofview-shot 2>/dev/null | grep -q 'xofview-shot *- *draw'"
 
 desktop-file-validate "$share/applications/xofview.desktop" >"$work/validate.log" 2>&1
 check "desktop-file-validate passes the menu entry" test $? = 0
 cat "$work/validate.log"
+
+# The menu entry starts the viewer beside the installed filter image. Installed into a prefix
+# of its own (its folder is written into the entry), a model from elsewhere, drawn as the menu
+# starts the viewer, looks as the demo does in demo/ (the README's picture): the filter image
+# is found, and the model's textures beside it.
+check "the menu entry starts the viewer in /usr/share/xofview" \
+    grep -qx 'Path=/usr/share/xofview' "$share/applications/xofview.desktop"
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null 2>&1
+entry=$prefix/share/applications/xofview.desktop
+folder=$(sed -n 's/^Path=//p' "$entry")
+check "installed elsewhere, the menu entry names that prefix's folder" \
+    test "$folder" = "$prefix/share/xofview"
+mkdir -p "$work/models" "$work/home"
+cp "$demo/op.x" "$demo/rock.bmp" "$demo/stripes.png" "$work/models/"
+shoot() { # folder, picture, then the model arguments
+    local dir=$1 out=$2
+    shift 2
+    (cd "$dir" && env -u DISPLAY "$prefix/bin/xofview-shot" --set lastMouseX=400 --frame 2 \
+        "$@" --out "$out" 2>>"$work/menu.err")
+}
+shoot "$demo" "$work/readme.png"
+shoot "$folder" "$work/menu.png" --model "$work/models/op.x"
+shoot "$work/home" "$work/home.png" --model "$work/models/op.x"
+differing() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
+check "started as the menu entry says, a model looks as the README shows it" \
+    test "$(differing "$work/readme.png" "$work/menu.png")" = 0
+check "with no messages" test ! -s "$work/menu.err"
+check "(in the home folder the filter image is missing)" \
+    test "$(differing "$work/readme.png" "$work/home.png")" -gt 1000
 
 # The MIME package in a data folder of its own, asked through GIO as a GNOME session would.
 update-mime-database "$share/mime" 2>/dev/null

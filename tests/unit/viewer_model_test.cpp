@@ -152,6 +152,81 @@ TEST_F(Model, TexturesAreLookedForInTheCurrentDirectoryFirstThenBesideTheModel) 
     ReleaseMeshModel(&untextured);
 }
 
+// Exporters write the texture's path on the machine the model was made on; its file name is
+// then looked for beside the model, with '\\' and '/' both separators, and the file used is said.
+TEST_F(Model, ATextureNamedByAnotherMachinesPathIsFoundByItsFileNameBesideTheModel) {
+    const std::string model = kThreeMaterials;
+    const auto naming = [&](const std::string& name) {
+        std::string text = model;
+        for (size_t at; (at = text.find("\"tile.png\"")) != std::string::npos;)
+            text.replace(at, 10, "\"" + name + "\"");
+        return text;
+    };
+    fs::remove(folder / "tile.png");
+    WriteFile(folder / "elsewhere" / "windows.x", naming("C:\\somewhere\\tile.png"));
+    WriteFile(folder / "elsewhere" / "unix.x", naming("/home/artist/maps/tile.png"));
+    WriteFile(folder / "here.x", naming("D:\\art/x\\tile.png"));
+    fs::copy_file(folder / "elsewhere" / "tile.png", folder / "tile.png");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"elsewhere/windows.x", "C:\\somewhere\\tile.png"},
+        {"elsewhere/unix.x", "/home/artist/maps/tile.png"},
+        {"here.x", "D:\\art/x\\tile.png"},
+    };
+    for (const auto& [path, name] : cases) {
+        SCOPED_TRACE(path);
+        const std::string used = path == "here.x" ? "tile.png" : "elsewhere/tile.png";
+        MeshModel loaded = {};
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(LoadMeshModel(&loaded, path.c_str()));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "xofview: texture \"" + name + "\" of model \"" + path +
+                      "\" found by its file name: using \"" + used + "\"\n");
+        ASSERT_NE(loaded.textures[0], nullptr);
+        EXPECT_EQ(TextureWidth(loaded.textures[0]), 16u);
+        EXPECT_NE(loaded.textures[2], nullptr);
+        ReleaseMeshModel(&loaded);
+    }
+
+    // Nowhere: each place it was looked for is named.
+    fs::remove(folder / "elsewhere" / "tile.png");
+    MeshModel untextured = {};
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(LoadMeshModel(&untextured, "elsewhere/windows.x"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "xofview: texture \"C:\\somewhere\\tile.png\" of model \"elsewhere/windows.x\" not "
+              "found: looked for \"C:\\somewhere\\tile.png\" (from the current directory) and "
+              "\"elsewhere/tile.png\" (its file name beside the model)\n");
+    EXPECT_EQ(untextured.textures[0], nullptr);
+    ReleaseMeshModel(&untextured);
+}
+
+// Messages name files as the terminal writes them (UTF-8), not as code page 932 bytes.
+TEST_F(Model, MessagesNameFilesInTheTerminalsEncoding) {
+    const char* cp932Name = "\x93\xfa\x96\x7b\x8c\xea \x82\xcc \x83\x82\x83\x66\x83\x8b.x";
+    MeshModel model = {};
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadMeshModel(&model, cp932Name));
+    EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(
+                  "xofview: cannot load model \"\u65e5\u672c\u8a9e \u306e \u30e2\u30c7\u30eb.x\": "
+                  "no such file",
+                  0),
+              0u);
+
+    // A texture's name, its model's and the file tried.
+    fs::create_directories(folder / "\u8cc7\u6599");                  // 資料
+    WriteFile(folder / "\u8cc7\u6599" / "\u6728.x", kThreeMaterials); // 木.x
+    fs::remove(folder / "tile.png");
+    WriteFile(folder / "\u8cc7\u6599" / "tile.png", "not a picture");
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(LoadMeshModel(&model, "\x8e\x91\x97\xbf/\x96\xd8.x"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr().rfind(
+                  "xofview: texture \"tile.png\" of model \"\u8cc7\u6599/\u6728.x\" not used: "
+                  "\"\u8cc7\u6599/tile.png\": not an image that can be decoded",
+                  0),
+              0u);
+    ReleaseMeshModel(&model);
+}
+
 // A file that cannot be opened for reading whatever the user: a locked file for anyone but
 // root; for root, a write-only kernel setting (root's own file permissions are not checked).
 std::string UnreadableFile(const fs::path& folder) {

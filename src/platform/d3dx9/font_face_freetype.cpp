@@ -1,5 +1,6 @@
 // Font selection with fontconfig and glyph rendering with FreeType, sized as GDI sizes fonts.
 #include "d3dx9/font_face.h"
+#include "d3dx9/font_config.h"
 
 #include "win32/cp932.h"
 
@@ -172,7 +173,7 @@ bool SizeAsSystemGothic(FT_Face face, const D3DXFONT_DESCA& desc, FontMetrics& m
 FontFace::~FontFace() = default;
 
 std::unique_ptr<FontFace> FontFace::Open(const D3DXFONT_DESCA& desc) {
-    if (!FcInit()) return nullptr;
+    if (!InitFontConfig()) return nullptr;
     std::string faceName;
     const size_t nameLength = strnlen(desc.FaceName, LF_FACESIZE);
     if (nameLength > 0 && !win32::Cp932ToUtf8(std::string_view(desc.FaceName, nameLength), faceName,

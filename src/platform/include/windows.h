@@ -440,6 +440,9 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int leng
 int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text,
                                int length, LPCSTR defaultChar, LPBOOL usedDefaultChar);
 
+// consoleapi: the code page the terminal reads, UTF-8 here.
+UINT WINAPI GetConsoleOutputCP();
+
 // winbase
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 [[noreturn]] VOID WINAPI ExitProcess(UINT exitCode);

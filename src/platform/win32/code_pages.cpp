@@ -1,4 +1,5 @@
-// MultiByteToWideChar and WideCharToMultiByte for the ANSI code page (932) and UTF-8.
+// MultiByteToWideChar and WideCharToMultiByte for the ANSI code page (932) and UTF-8, and the
+// terminal's code page.
 #include "cp932.h"
 
 #include <windows.h>
@@ -76,4 +77,9 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wid
         utf8 ? win32::Utf16ToUtf8(input, &replaced) : win32::Utf16ToCp932(input, &replaced);
     if (usedDefaultChar) *usedDefaultChar = replaced ? TRUE : FALSE;
     return CopyOut(converted, text, length);
+}
+
+// Linux terminals, and the journal that takes a desktop program's output, read UTF-8.
+UINT WINAPI GetConsoleOutputCP() {
+    return CP_UTF8;
 }
