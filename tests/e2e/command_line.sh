@@ -11,6 +11,8 @@ pid=""
 trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
 # shellcheck source=../lib/checks.sh
 source "$(dirname "$0")/../lib/checks.sh"
+# shellcheck source=../lib/stop_viewer.sh
+source "$(dirname "$0")/../lib/stop_viewer.sh"
 
 run() { # runs the viewer in the demo folder with no display; sets $status
     (cd "$demo" && DISPLAY= SDL_VIDEODRIVER=x11 timeout 20 "$viewer" "$@" >"$work/stdout" \
@@ -65,18 +67,6 @@ start_viewer() { # sets $pid and $window; a start whose window never shows is re
         launch_viewer "$@"
     fi
     [ -n "$window" ] && xdotool mousemove --window "$window" 397 300 && sleep 1.5
-}
-stop_viewer() {
-    # windowfocus --sync waits for ever on a window that is not there.
-    [ -n "$window" ] && timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
-    xdotool keydown Escape
-    sleep 0.2
-    xdotool keyup Escape 2>/dev/null
-    for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill "$pid" 2>/dev/null
-    wait "$pid"
-    status=$?
-    pid=""
 }
 start_viewer
 [ -n "$window" ] && import -window "$window" "$work/default.png" 2>/dev/null

@@ -14,6 +14,8 @@ server=""
 trap '[ -n "$pid" ] && kill $pid 2>/dev/null; [ -n "$server" ] && kill $server; rm -rf "$work"' EXIT
 # shellcheck source=../lib/checks.sh
 source "$here/../lib/checks.sh"
+# shellcheck source=../lib/stop_viewer.sh
+source "$here/../lib/stop_viewer.sh"
 
 start_server() { # the server's arguments after LOG and READY
     rm -f "$work/ready" "$work/notices"
@@ -57,17 +59,6 @@ start_viewer() { # a start whose window never shows (a loaded machine) is report
         launch_viewer "$@"
     fi
     [ -n "$window" ] && sleep 1 # a few frames
-}
-stop_viewer() { # Esc; sets $status
-    [ -n "$window" ] && timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null
-    xdotool keydown Escape
-    sleep 0.2
-    xdotool keyup Escape 2>/dev/null
-    for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill "$pid" 2>/dev/null
-    wait "$pid"
-    status=$?
-    pid=""
 }
 notices() { wc -l <"$work/notices"; }
 
