@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,7 +70,7 @@ long PeakRssKib() {
 }
 
 std::string RunChild(const std::vector<std::string>& argv,
-                     const std::vector<std::string>& extra_env, bool& ok) {
+                     const std::vector<std::string>& extra_env, bool& ok, bool quiet) {
     ok = false;
     int fds[2];
     if (pipe(fds) != 0) return {};
@@ -81,6 +82,10 @@ std::string RunChild(const std::vector<std::string>& argv,
     }
     if (pid == 0) {
         dup2(fds[1], 1);
+        if (quiet) {
+            const int null = open("/dev/null", O_WRONLY);
+            if (null >= 0) dup2(null, 2);
+        }
         close(fds[0]);
         close(fds[1]);
         for (const std::string& e : extra_env)

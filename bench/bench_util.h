@@ -38,9 +38,10 @@ long PeakRssKib();
 
 // Runs `argv` (argv[0] a path) with the environment `extra_env` added ("NAME=value" entries),
 // waits for it, and returns what it wrote on stdout. `ok` is false if it could not start or did
-// not exit with 0.
+// not exit with 0. With `quiet`, what it writes on stderr is dropped (a thumbnailer's "texture
+// not found" lines, a hundred times over).
 std::string RunChild(const std::vector<std::string>& argv,
-                     const std::vector<std::string>& extra_env, bool& ok);
+                     const std::vector<std::string>& extra_env, bool& ok, bool quiet = false);
 
 // The value after "key=" in text written as "key=value ..." lines or words; empty if absent.
 std::string Field(const std::string& text, const std::string& key);

@@ -20,12 +20,12 @@ done
 count=$((${#pairs[@]} / 2))
 
 start=$(now)
-"$shot" --thumbnail "$size" "${pairs[@]}"
+"$shot" --thumbnail "$size" "${pairs[@]}" 2>/dev/null
 batch=$(awk "BEGIN { print $(now) - $start }")
 
 start=$(now)
 for ((i = 0; i < ${#pairs[@]}; i += 2)); do
-  "$shot" --thumbnail "$size" "${pairs[i]}" "$work/single.png"
+  "$shot" --thumbnail "$size" "${pairs[i]}" "$work/single.png" 2>/dev/null
 done
 single=$(awk "BEGIN { print $(now) - $start }")
 
