@@ -3,6 +3,7 @@
 
 #include "device.h"
 #include "format_table.h"
+#include "gl_warm_up.h"
 #include "win32/window.h"
 
 #include <SDL.h>
@@ -82,7 +83,10 @@ HRESULT Direct3D::QueryInterface(REFIID riid, void** object) {
 
 ULONG Direct3D::Release() {
     const ULONG left = --refs_;
-    if (left == 0) delete this;
+    if (left == 0) {
+        delete this;
+        FinishGlWarmUp();
+    }
     return left;
 }
 

@@ -2,6 +2,7 @@
 #include "gl_context.h"
 
 #include "gl_api.h"
+#include "gl_warm_up.h"
 
 #include <malloc.h>
 
@@ -74,6 +75,9 @@ const GlLimits* ProcessGlLimits() {
     static std::optional<GlLimits> probed;
     static bool tried = false;
     if (tried) return probed ? &*probed : nullptr;
+    // The compiler's set-up goes on beside the probe and the device (the application's window
+    // has usually loaded the GL's libraries by now).
+    StartGlWarmUp();
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
     SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
     SDL_Window* window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 16,

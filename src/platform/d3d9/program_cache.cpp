@@ -1,6 +1,8 @@
 // Compiles and links one fixed-function program per ShaderKey and remembers its uniforms.
 #include "program_cache.h"
 
+#include "gl_warm_up.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -40,6 +42,7 @@ GLuint CompileShader(GLenum type, const std::string& source) {
 GLuint LinkProgram(const std::string& vertexSource, const std::string& fragmentSource) {
     GLuint vertex = CompileShader(GL_VERTEX_SHADER, vertexSource);
     GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, fragmentSource);
+    ReleaseGlWarmUp(); // this context holds the compiler's state now
     if (!vertex || !fragment) {
         if (vertex) glDeleteShader(vertex);
         if (fragment) glDeleteShader(fragment);
