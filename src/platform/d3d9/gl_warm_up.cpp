@@ -11,6 +11,7 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <pthread.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -163,8 +164,14 @@ void Join(WarmUp& w) {
 // A process that ends without releasing Direct3D waits for the draw in flight, if any, and
 // leaves the parked thread to the exit.
 void AbandonAtExit() {
+    if (!warmUp) return;
     Tell(*warmUp, &WarmUp::abandoned);
     Join(*warmUp);
+}
+
+// A forked child has no warm-up thread, only the record of one (and maybe a lock held by it).
+void ForgetInChild() {
+    warmUp = nullptr;
 }
 
 } // namespace
@@ -179,6 +186,7 @@ void StartGlWarmUp() {
         return; // no thread: the device does the set-up itself, as it would anyway
     }
     std::atexit(AbandonAtExit);
+    pthread_atfork(nullptr, nullptr, ForgetInChild);
 }
 
 void ReleaseGlWarmUp() {
