@@ -38,13 +38,22 @@ HRESULT DecodePixels(D3DXIMAGE_FILEFORMAT type, const unsigned char* bytes, size
     SDL_Surface* decoded = DecodeAs(type, rw);
     SDL_RWclose(rw);
     if (!decoded) return D3DXERR_INVALIDDATA;
-    // ARGB8888 is the 32-bit word 0xAARRGGBB, the layout ArgbImage keeps.
+    // ARGB8888 is the 32-bit word 0xAARRGGBB, the layout ArgbImage keeps. Plain pixels are
+    // converted straight into the level; a palette or a colour key (which SDL turns into
+    // alpha) goes through SDL's surface conversion.
+    level.width = UINT(decoded->w);
+    level.height = UINT(decoded->h);
+    level.texels.resize(size_t(level.width) * level.height);
+    const Uint32 decodedFormat = decoded->format->format;
+    if (!SDL_ISPIXELFORMAT_INDEXED(decodedFormat) && !SDL_HasColorKey(decoded) &&
+        SDL_ConvertPixels(decoded->w, decoded->h, decodedFormat, decoded->pixels, decoded->pitch,
+                          SDL_PIXELFORMAT_ARGB8888, level.texels.data(), decoded->w * 4) == 0) {
+        SDL_FreeSurface(decoded);
+        return D3D_OK;
+    }
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
     SDL_FreeSurface(decoded);
     if (!argb) return E_OUTOFMEMORY;
-    level.width = UINT(argb->w);
-    level.height = UINT(argb->h);
-    level.texels.resize(size_t(level.width) * level.height);
     for (UINT y = 0; y < level.height; ++y)
         std::memcpy(level.texels.data() + size_t(y) * level.width,
                     static_cast<const unsigned char*>(argb->pixels) + size_t(y) * argb->pitch,

@@ -6,6 +6,7 @@
 #include "d3dx9/texture_texels.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace d3dx9 {
 namespace {
@@ -164,9 +165,14 @@ HRESULT CreateTextureFromBytes(LPDIRECT3DDEVICE9 device, const unsigned char* by
     for (DWORD i = 0; i < madeLevels; ++i) {
         D3DSURFACE_DESC desc{};
         if (FAILED(hr = made->GetLevelDesc(i, &desc))) break;
-        previous = i < image.levels.size()
-                       ? Resample(image.levels[i], desc.Width, desc.Height, filter)
-                       : Resample(previous, desc.Width, desc.Height, mipFilter);
+        if (i < image.levels.size() && image.levels[i].width == desc.Width &&
+            image.levels[i].height == desc.Height && (filter & 0xFF) != D3DX_FILTER_NONE) {
+            previous = std::move(image.levels[i]); // as Resample would give it, without a copy
+        } else {
+            previous = i < image.levels.size()
+                           ? Resample(image.levels[i], desc.Width, desc.Height, filter)
+                           : Resample(previous, desc.Width, desc.Height, mipFilter);
+        }
         D3DLOCKED_RECT locked{};
         if (FAILED(hr = made->LockRect(i, &locked, nullptr, 0))) break;
         WriteTexels(wanted, previous, locked.pBits, locked.Pitch);
