@@ -54,6 +54,47 @@ Loaded LoadOurs(const std::string& path) {
     return result;
 }
 
+// Child mode `--digest`: a hash of everything the mesh holds (vertices, indices, attributes,
+// materials), so two builds of the loader can be checked to give the same bits.
+int Digest(const char* path) {
+    ID3DXBuffer* materials = nullptr;
+    DWORD count = 0;
+    ID3DXMesh* mesh = nullptr;
+    if (D3DXLoadMeshFromXA(path, D3DXMESH_SYSTEMMEM, xoftest::AsDevice(Device()), nullptr,
+                           &materials, nullptr, &count, &mesh) != D3D_OK)
+        return 1;
+    uint64_t hash = 14695981039346656037ull;
+    const auto add = [&](const void* data, size_t bytes) {
+        for (size_t i = 0; i < bytes; ++i)
+            hash = (hash ^ static_cast<const unsigned char*>(data)[i]) * 1099511628211ull;
+    };
+    const bool wide = (mesh->GetOptions() & D3DXMESH_32BIT) != 0;
+    void* data = nullptr;
+    mesh->LockVertexBuffer(D3DLOCK_READONLY, &data);
+    add(data, size_t{mesh->GetNumVertices()} * mesh->GetNumBytesPerVertex());
+    mesh->UnlockVertexBuffer();
+    mesh->LockIndexBuffer(D3DLOCK_READONLY, &data);
+    add(data, size_t{mesh->GetNumFaces()} * 3 * (wide ? 4 : 2));
+    mesh->UnlockIndexBuffer();
+    DWORD* attributes = nullptr;
+    mesh->LockAttributeBuffer(D3DLOCK_READONLY, &attributes);
+    add(attributes, size_t{mesh->GetNumFaces()} * 4);
+    mesh->UnlockAttributeBuffer();
+    const auto* records = static_cast<const D3DXMATERIAL*>(materials->GetBufferPointer());
+    for (DWORD i = 0; i < count; ++i) {
+        add(&records[i].MatD3D, sizeof(D3DMATERIAL9));
+        if (records[i].pTextureFilename)
+            add(records[i].pTextureFilename, std::strlen(records[i].pTextureFilename));
+    }
+    std::printf("%016llx %lu vertices %lu faces fvf %lx\n", static_cast<unsigned long long>(hash),
+                static_cast<unsigned long>(mesh->GetNumVertices()),
+                static_cast<unsigned long>(mesh->GetNumFaces()),
+                static_cast<unsigned long>(mesh->GetFVF()));
+    mesh->Release();
+    materials->Release();
+    return 0;
+}
+
 Loaded LoadAssimp(const std::string& path) {
     Loaded result;
     Assimp::Importer importer;
@@ -217,9 +258,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--once" && i + 2 < argc) return LoadOnce(argv[i + 1], argv[i + 2]);
+        if (arg == "--digest" && i + 1 < argc) return Digest(argv[i + 1]);
         if (i + 1 >= argc) {
             std::fprintf(stderr, "usage: load_bench [--grid N] [--samples K] [--least SECONDS] "
-                                 "[--data DIR] [--corpus DIR] [--results FILE]\n");
+                                 "[--data DIR] [--corpus DIR] [--results FILE]\n"
+                                 "       load_bench --digest FILE.x\n");
             return 2;
         }
         const std::string value = argv[++i];
