@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -204,6 +205,128 @@ TEST(XFileText, ANumberReadsTheSameWhereverItStandsAndHoweverLong) {
                     EXPECT_EQ(std::memcmp(&expected, &got, 4), 0) << got << " vs " << expected;
                 }
             }
+        }
+    }
+}
+
+// An object holding one run of numbers at least `bytes` long, each number's spelling and where
+// it starts.
+struct LongRun {
+    std::string text;
+    std::vector<std::string> spellings;
+    std::vector<size_t> starts;
+
+    // The same with `fault` in place of the first number that starts at or after `place`.
+    LongRun WithFault(size_t place, const std::string& fault) const {
+        size_t i = 0;
+        while (starts[i] < place)
+            ++i;
+        LongRun run;
+        run.text = text.substr(0, starts[i]) + fault + text.substr(starts[i] + spellings[i].size());
+        run.spellings = spellings;
+        run.spellings.erase(run.spellings.begin() + static_cast<long>(i));
+        return run;
+    }
+};
+
+LongRun MakeLongRun(size_t bytes) {
+    const char* spellings[] = {
+        "-1.994286",  "19285", "0.045279",        "4294967295",
+        "4294967296", "+7",    "1.#IND00",        "5.",
+        "1.5e-005",   "-0.0",  "12345678.123456", "0.1000000000000000055511151231257827"};
+    LongRun run;
+    run.text = "Mesh big {\n";
+    for (size_t i = 0; run.text.size() < bytes; ++i) {
+        const std::string number =
+            i % 3 ? spellings[(i * 7) % std::size(spellings)] : std::to_string(i);
+        run.starts.push_back(run.text.size());
+        run.spellings.push_back(number);
+        run.text += number + (i % 5 ? "," : ";") + (i % 8 ? " " : "\n");
+    }
+    run.text += "}\n";
+    return run;
+}
+
+void ExpectReadAsSpelled(const Document& doc, const std::vector<std::string>& spellings) {
+    ASSERT_EQ(doc.nodes().size(), 1u);
+    const xfile::Numbers n = doc.numbers(doc.nodes()[0]);
+    ASSERT_EQ(n.size(), spellings.size());
+    for (size_t i = 0; i < n.size(); ++i) {
+        const std::string& number = spellings[i];
+        const bool digits = number.find_first_not_of("+0123456789") == std::string::npos;
+        const double exact = number == "1.#IND00" ? 0.0 : std::strtod(number.c_str(), nullptr);
+        if (digits && exact <= 4294967295.0) {
+            ASSERT_TRUE(n.is_integer(i)) << i << ": " << number;
+            ASSERT_EQ(n.integer(i), static_cast<uint32_t>(exact)) << i << ": " << number;
+        } else {
+            ASSERT_FALSE(n.is_integer(i)) << i << ": " << number;
+            const float expected = static_cast<float>(exact), got = n.real(i);
+            ASSERT_EQ(std::memcmp(&expected, &got, 4), 0) << i << ": " << number;
+        }
+    }
+}
+
+TEST(XFileText, ALongRunReadsAsSpelledThroughout) {
+    // Long runs are read in pieces of about a megabyte by two threads.
+    for (size_t bytes : {size_t{100} << 10, size_t{3} << 20, size_t{5} << 20}) {
+        SCOPED_TRACE(bytes);
+        const LongRun run = MakeLongRun(bytes);
+        Document doc;
+        Error e;
+        ASSERT_EQ(ParseText(run.text, doc, &e), Status::Ok) << e.message;
+        ExpectReadAsSpelled(doc, run.spellings);
+    }
+}
+
+TEST(XFileText, ALongRunStopsAtItsFaultWhereverItStands) {
+    // Around the places where a long run is cut into pieces (its first 64 KB, then every 1 MB),
+    // and between them: what ends the run is found where it stands, as in a short text.
+    std::vector<size_t> places;
+    for (size_t piece : {size_t{64} << 10, (size_t{64} << 10) + (size_t{1} << 20),
+                         (size_t{64} << 10) + (size_t{2} << 20)})
+        for (long d = -24; d <= 24; d += 8)
+            places.push_back(static_cast<size_t>(static_cast<long>(piece) + d));
+    places.push_back(size_t{1} << 20);
+    const LongRun whole = MakeLongRun(size_t{3} << 20);
+    const char* faults[] = {"1.5f", "1 2", "}", "{ big }", "# note\n 3", "// note\n 4"};
+    for (const std::string fault : faults) {
+        for (size_t place : places) {
+            SCOPED_TRACE(fault + " at " + std::to_string(place));
+            LongRun run = whole.WithFault(place, fault);
+            Document doc;
+            Error e;
+            const Status status = ParseText(run.text, doc, &e);
+            const size_t at = run.text.find(fault);
+            if (fault[0] == '#' || fault[0] == '/') {
+                // A comment ends the run; the number after it carries on the object's values.
+                ASSERT_EQ(status, Status::Ok) << e.message;
+                const size_t before = static_cast<size_t>(
+                    std::count_if(run.text.begin(), run.text.begin() + static_cast<long>(at),
+                                  [](char c) { return c == ',' || c == ';'; }));
+                run.spellings.insert(run.spellings.begin() + static_cast<long>(before),
+                                     fault.substr(fault.size() - 1));
+                ExpectReadAsSpelled(doc, run.spellings);
+                continue;
+            }
+            ASSERT_EQ(status, Status::ParseError);
+            // The same fault's line and the one after it, alone in the object: the error comes
+            // at the same place in them.
+            const size_t line_start = run.text.rfind('\n', at) + 1;
+            const size_t lines_end = run.text.find('\n', run.text.find('\n', at) + 1);
+            const std::string prefix = "Mesh big {\n";
+            Document small;
+            Error expected;
+            ASSERT_EQ(
+                ParseText(prefix + run.text.substr(line_start, lines_end - line_start) + "\n}\n",
+                          small, &expected),
+                Status::ParseError);
+            const uint32_t lines = static_cast<uint32_t>(std::count(
+                run.text.begin(), run.text.begin() + static_cast<long>(line_start), '\n'));
+            EXPECT_EQ(e.line, expected.line + lines - 1) << e.message;
+            EXPECT_EQ(e.column, expected.column) << e.message;
+            EXPECT_EQ(e.offset, expected.offset - prefix.size() + line_start);
+            EXPECT_STREQ(e.message, expected.message);
+            EXPECT_TRUE(doc.nodes().empty());
         }
     }
 }

@@ -4,8 +4,11 @@
 #include "xfile/token.h"
 
 #include <cstddef>
+#include <memory>
 
 namespace xfile {
+
+class RunHelper;
 
 class TextLexer {
   public:
@@ -13,7 +16,8 @@ class TextLexer {
     static constexpr bool kSeparatorsRequired = true;
     static constexpr size_t kLeastBytesPerNumber = 2; // "1;"
 
-    TextLexer(const char* begin, const char* end) : begin_(begin), p_(begin), end_(end) {}
+    TextLexer(const char* begin, const char* end);
+    ~TextLexer();
 
     // The next token. With `name_wanted`, a run of name characters is a Name even when it
     // starts with a digit (object names such as `1stBone`).
@@ -21,7 +25,8 @@ class TextLexer {
 
     // After a number: reads the numbers and separators that follow straight into `out`, up to
     // the first thing that is neither; returns how many numbers it read. `need_separator` says
-    // whether a ',' or ';' must come before the next number, before and after.
+    // whether a ',' or ';' must come before the next number, before and after. A long run is
+    // read in pieces by two threads, with the same numbers and the same end as read alone.
     size_t ReadNumberRun(NumberStore& out, bool& need_separator);
 
     size_t size() const { return static_cast<size_t>(end_ - begin_); }
@@ -38,6 +43,7 @@ class TextLexer {
     const char* begin_;
     const char* p_;
     const char* end_;
+    std::unique_ptr<RunHelper> helper_; // made at the first long run
 };
 
 } // namespace xfile
