@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -686,6 +687,116 @@ TEST(XFileMszip, EachBlockFaultIsAParseError) {
         Document doc;
         Error e;
         EXPECT_EQ(ParseBytes(c.bytes, doc, &e), Status::ParseError) << c.what;
+        EXPECT_TRUE(doc.nodes().empty());
+    }
+}
+
+// A mesh's worth of numbers as exporters write them, at least `bytes` long, which deflates about
+// as well as theirs do.
+std::string ExportedText(size_t bytes) {
+    std::string s = "Mesh m {\n";
+    uint32_t seed = 12345;
+    const auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    char line[64];
+    while (s.size() < bytes) {
+        const int n = std::snprintf(
+            line, sizeof line, "%d.%06d;%u;-%d.%06d;,\n", static_cast<int>(next() % 5),
+            static_cast<int>(next() % 1000000), next() % 100000, static_cast<int>(next() % 5),
+            static_cast<int>(next() % 1000000));
+        s.append(line, static_cast<size_t>(n));
+    }
+    s += "0;\n}\n";
+    return s;
+}
+
+void ExpectSameNumbers(const Document& a, const Document& b) {
+    ASSERT_EQ(a.nodes().size(), b.nodes().size());
+    for (size_t i = 0; i < a.nodes().size(); ++i) {
+        const xfile::Numbers x = a.numbers(a.nodes()[i]), y = b.numbers(b.nodes()[i]);
+        ASSERT_EQ(x.size(), y.size());
+        for (size_t k = 0; k < x.size(); ++k) {
+            ASSERT_EQ(x.is_integer(k), y.is_integer(k)) << k;
+            const float f = x.real(k), g = y.real(k);
+            ASSERT_EQ(std::memcmp(&f, &g, 4), 0) << k;
+        }
+    }
+}
+
+// The offset of the compressed block that inflates to the byte at `at` of the text.
+size_t BlockHolding(const std::string& packed, size_t at) {
+    size_t pos = 20, inflated = 0;
+    for (;;) {
+        uint16_t raw, size;
+        std::memcpy(&raw, packed.data() + pos, 2);
+        std::memcpy(&size, packed.data() + pos + 2, 2);
+        if (inflated + raw > at) return pos;
+        inflated += raw;
+        pos += 4 + size;
+    }
+}
+
+TEST(XFileMszip, LongCompressedTextReadsAsItsPlainText) {
+    // Megabytes of compressed text are parsed while they are inflated.
+    const std::string text = ExportedText(size_t{6} << 20);
+    const std::string packed = xfile_test::Compressed("xof 0303tzip0032", text);
+    ASSERT_LT(text.size(), 8 * packed.size()); // as real files deflate
+    Document plain, compressed;
+    ASSERT_EQ(ParseBytes("xof 0303txt 0032" + text, plain), Status::Ok);
+    Error e;
+    ASSERT_EQ(ParseBytes(packed, compressed, &e), Status::Ok) << e.message;
+    ExpectSameNumbers(plain, compressed);
+}
+
+TEST(XFileMszip, LongCompressedTextFaultsWhereItsPlainTextDoes) {
+    // Where the pages already read are given back, too: the error's line and column count them.
+    const std::string text = ExportedText(size_t{6} << 20);
+    struct Case {
+        size_t at; // the fault goes at the start of the line after this
+        std::string fault;
+    } cases[] = {{100, "1.5f;"},
+                 {size_t{3} << 20, "1 2;"},
+                 {size_t{11} << 19, "} 7;"},
+                 {text.size() - 8, "\"no end"},
+                 {text.size() - 4, ""}}; // cut short: the object's '}' missing
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault + " at " + std::to_string(c.at));
+        const size_t line = text.find('\n', c.at) + 1;
+        const std::string faulty = c.fault.empty()
+                                       ? text.substr(0, c.at)
+                                       : text.substr(0, line) + c.fault + text.substr(line);
+        Document plain, compressed;
+        Error expected, e;
+        ASSERT_EQ(ParseBytes("xof 0303txt 0032" + faulty, plain, &expected), Status::ParseError);
+        ASSERT_EQ(ParseBytes(xfile_test::Compressed("xof 0303tzip0032", faulty), compressed, &e),
+                  Status::ParseError);
+        EXPECT_EQ(e.offset, expected.offset);
+        EXPECT_EQ(e.line, expected.line);
+        EXPECT_EQ(e.column, expected.column);
+        EXPECT_STREQ(e.message, expected.message);
+        EXPECT_TRUE(compressed.nodes().empty());
+    }
+}
+
+TEST(XFileMszip, AFaultInTheCompressedDataOutranksOneInTheTextBeforeIt) {
+    // The text is parsed as it is inflated, yet a damaged block later on is what is reported,
+    // as when the whole is inflated first (which a binary file's blocks are).
+    std::string text = ExportedText(size_t{6} << 20);
+    text.insert(text.find('\n', size_t{1} << 20) + 1, "1.5f;");
+    std::string packed = xfile_test::Compressed("xof 0303tzip0032", text);
+    std::string no_ck = packed;
+    no_ck[BlockHolding(packed, size_t{5} << 20) + 4] = 'X';
+    std::string short_total = packed;
+    const uint32_t total = static_cast<uint32_t>(text.size() + 16 + 1);
+    std::memcpy(short_total.data() + 16, &total, 4);
+    for (const std::string& bytes : {no_ck, short_total, packed.substr(0, packed.size() / 2)}) {
+        Document doc, whole;
+        Error e, expected;
+        ASSERT_EQ(ParseBytes(bytes, doc, &e), Status::ParseError);
+        ASSERT_EQ(ParseBytes("xof 0303bzip0032" + bytes.substr(16), whole, &expected),
+                  Status::ParseError);
+        EXPECT_EQ(e.offset, expected.offset);
+        EXPECT_EQ(e.line, 0u);
+        EXPECT_STREQ(e.message, expected.message);
         EXPECT_TRUE(doc.nodes().empty());
     }
 }

@@ -341,6 +341,30 @@ Status RunParser(Lexer& lexer, Document& doc, std::span<const uint8_t> payload, 
     return Status::ParseError;
 }
 
+// Compressed text parsed while a thread inflates it. What it reports is what inflating it whole
+// and then parsing it would: a fault in the compressed data before any in the text.
+Status ParseInflatingText(std::span<const uint8_t> packed, uint32_t size, Document& doc, Error& e) {
+    LargeVector<uint8_t> inflated;
+    MszipStream stream(packed, size, inflated);
+    TextLexer lexer(stream, size);
+    Parser<TextLexer> parser(lexer, doc);
+    const bool parsed = parser.Run();
+    const MszipResult r = stream.Finish();
+    if (!r.ok) {
+        e = Error{Status::ParseError, 20 + r.offset, 0, 0, r.message};
+        return Status::ParseError;
+    }
+    if (parsed) return Status::Ok;
+    e.status = Status::ParseError;
+    e.offset = 16 + parser.fail_offset();
+    e.message = parser.fail_message();
+    size_t line_start;
+    stream.Position(parser.fail_offset(), e.line, line_start);
+    e.column =
+        static_cast<uint32_t>(parser.fail_offset() - line_start + 1 + (e.line == 1 ? 16 : 0));
+    return Status::ParseError;
+}
+
 } // namespace
 
 // Friend of Document through this exact signature. `file`, when given, holds `bytes` and is
@@ -380,6 +404,11 @@ Status ParseFile(std::span<const uint8_t> bytes, LargeVector<uint8_t>* file, Doc
             if (payload.size() < 4 || total < 16) {
                 status = Status::ParseError;
                 e = Error{status, 16, 0, 0, "compressed file without a valid size"};
+            } else if (text && MszipStream::Suits(payload.subspan(4), total - 16)) {
+                status = ParseInflatingText(payload.subspan(4), total - 16, doc, e);
+                if (file) LargeVector<uint8_t>().swap(*file);
+                if (status != Status::Ok) doc.clear();
+                return status;
             } else {
                 MszipResult r = InflateMszip(payload.subspan(4), total - 16, inflated);
                 if (!r.ok) {

@@ -3,8 +3,10 @@
 // without a token each.
 #include "xfile/text_lexer.h"
 
+#include "xfile/mszip.h"
 #include "xfile/text_number.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -12,6 +14,11 @@
 
 namespace xfile {
 namespace {
+
+// A number reads at most this far past its end (a short one's bytes read together).
+constexpr ptrdiff_t kLookAhead = 17;
+// Text given back lags this far behind the token being read.
+constexpr size_t kReleaseMargin = size_t{64} << 10;
 
 // A code page 932 lead byte: the byte after it belongs to the same character, whatever it is.
 // Written here rather than IsDBCSLeadByte: the reader takes bytes only, without the Windows API.
@@ -40,6 +47,38 @@ bool ReadHex(const char* p, int digits, uint32_t& out) {
 } // namespace
 
 void TextLexer::Next(Token& t, bool name_wanted) {
+    if (complete_) return Lex(t, name_wanted);
+    // A token is known once the bytes it was read from are there: up to 17 past its end (a
+    // number's look ahead). The end of the text and any fault wait for the whole of it.
+    const char* start = p_;
+    for (;;) {
+        Lex(t, name_wanted);
+        if (complete_ || (t.kind != Tok::End && t.kind != Tok::Error && end_ - p_ >= kLookAhead))
+            break;
+        p_ = start;
+        Grow(start);
+    }
+    ReleaseBefore(start);
+}
+
+void TextLexer::Grow(const char* from) {
+    // At least twice what is there from `from` on, so that a long token is read again only a
+    // few times.
+    const size_t have = static_cast<size_t>(end_ - begin_);
+    const size_t want = have + std::max<size_t>(1, static_cast<size_t>(end_ - from));
+    bool done = false;
+    const size_t now = stream_->WaitFor(std::min(want, size_), done);
+    end_ = begin_ + now;
+    complete_ = done;
+}
+
+void TextLexer::ReleaseBefore(const char* at) {
+    // Errors are reported at the token just read, after `at`.
+    if (static_cast<size_t>(at - begin_) > stream_->released() + kHugePage + kReleaseMargin)
+        stream_->Release(static_cast<size_t>(at - begin_) - kReleaseMargin);
+}
+
+void TextLexer::Lex(Token& t, bool name_wanted) {
     for (;;) {
         while (p_ < end_ && static_cast<unsigned char>(*p_) <= 0x20)
             ++p_;
@@ -200,6 +239,15 @@ const char* PastSeparator(const char* from, size_t distance, const char* end) {
     return nullptr;
 }
 
+// Just past the last ',' or ';' in the last kSeparatorWindow bytes of [from, end), or nullptr.
+const char* LastSeparatorEnd(const char* from, const char* end) {
+    const char* limit =
+        static_cast<size_t>(end - from) > kSeparatorWindow ? end - kSeparatorWindow : from;
+    for (const char* p = end; p > limit; --p)
+        if (p[-1] == ',' || p[-1] == ';') return p;
+    return nullptr;
+}
+
 } // namespace
 
 // A second thread that reads one piece of a run at a time into a store of its own. Each piece
@@ -274,12 +322,29 @@ class RunHelper {
     std::thread thread_; // last: starts once the members above exist
 };
 
-TextLexer::TextLexer(const char* begin, const char* end) : begin_(begin), p_(begin), end_(end) {}
+TextLexer::TextLexer(const char* begin, const char* end)
+    : begin_(begin), p_(begin), end_(end), size_(static_cast<size_t>(end - begin)) {}
+
+TextLexer::TextLexer(MszipStream& stream, size_t size)
+    : begin_(reinterpret_cast<const char*>(stream.data())), p_(begin_), end_(begin_), size_(size),
+      stream_(&stream), complete_(false) {}
 
 TextLexer::~TextLexer() = default;
 
 size_t TextLexer::ReadNumberRun(NumberStore& out, bool& need_separator) {
     size_t count = 0;
+    // While inflating: up to the last separator there, which ends every number before it.
+    while (!complete_) {
+        const char* safe = LastSeparatorEnd(p_, end_);
+        if (!safe) {
+            Grow(p_);
+            continue;
+        }
+        p_ = ReadRun(p_, safe, out, need_separator, count);
+        if (p_ != safe) return count;
+        ReleaseBefore(p_);
+        Grow(p_);
+    }
     // The start alone: most runs are short, and those never wake the helper. Reaching a piece's
     // end means the run went on through the separator before it, with none pending.
     if (const char* first = PastSeparator(p_, kFirstPieceBytes, end_)) {
@@ -299,6 +364,7 @@ size_t TextLexer::ReadNumberRun(NumberStore& out, bool& need_separator) {
             p_ = helper_->stop();
             need_separator = helper_->need_separator();
             if (p_ != theirs) return count;
+            if (stream_) ReleaseBefore(p_);
         }
     }
     p_ = ReadRun(p_, end_, out, need_separator, count);

@@ -8,6 +8,7 @@
 
 namespace xfile {
 
+class MszipStream;
 class RunHelper;
 
 class TextLexer {
@@ -17,6 +18,8 @@ class TextLexer {
     static constexpr size_t kLeastBytesPerNumber = 2; // "1;"
 
     TextLexer(const char* begin, const char* end);
+    // Over text still being inflated: reads what is there, and waits at its end for more.
+    TextLexer(MszipStream& stream, size_t size);
     ~TextLexer();
 
     // The next token. With `name_wanted`, a run of name characters is a Name even when it
@@ -29,9 +32,14 @@ class TextLexer {
     // read in pieces by two threads, with the same numbers and the same end as read alone.
     size_t ReadNumberRun(NumberStore& out, bool& need_separator);
 
-    size_t size() const { return static_cast<size_t>(end_ - begin_); }
+    size_t size() const { return size_; }
 
   private:
+    void Lex(Token& t, bool name_wanted);
+    // Waits until more than the text from `from` on is there, or all of it.
+    void Grow(const char* from);
+    // Gives back the pages of an inflating text well before `at`.
+    void ReleaseBefore(const char* at);
     void LexNumber(Token& t);
     void LexName(Token& t);
     void LexGuid(Token& t);
@@ -42,7 +50,10 @@ class TextLexer {
 
     const char* begin_;
     const char* p_;
-    const char* end_;
+    const char* end_; // while inflating, the end of what is there so far
+    size_t size_;
+    MszipStream* stream_ = nullptr;
+    bool complete_ = true;              // end_ is the text's end
     std::unique_ptr<RunHelper> helper_; // made at the first long run
 };
 
