@@ -801,6 +801,54 @@ TEST(XFileMszip, AFaultInTheCompressedDataOutranksOneInTheTextBeforeIt) {
     }
 }
 
+// Binary data of at least `bytes`: meshes of pseudo-random floats and integers, as a binary
+// exporter writes them; with `fault`, its bytes put where the mesh after `fault_at` would start.
+std::string LongBinary(size_t bytes, size_t fault_at = SIZE_MAX, std::string_view fault = {}) {
+    BinaryWriter w(false);
+    uint32_t seed = 99;
+    const auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    while (w.str().size() < bytes) {
+        if (w.str().size() >= fault_at) {
+            w.Raw(fault);
+            fault_at = SIZE_MAX;
+        }
+        std::vector<double> floats(3000);
+        for (double& f : floats)
+            f = static_cast<double>(next() % 100000) / 1000.0;
+        std::vector<uint32_t> integers(2000);
+        for (uint32_t& i : integers)
+            i = next() % 1000;
+        w.Name("Mesh").Open().Integers({1000}).Floats(floats).Integers(integers).Close();
+    }
+    return w.str();
+}
+
+TEST(XFileMszip, LongCompressedBinaryReadsAndFaultsAsItsPlainForm) {
+    const std::string tokens = LongBinary(size_t{6} << 20);
+    const std::string packed = xfile_test::Compressed("xof 0303bzip0032", tokens);
+    ASSERT_LT(tokens.size(), 8 * packed.size()); // as real files deflate
+    Document plain, compressed;
+    ASSERT_EQ(ParseBytes("xof 0303bin 0032" + tokens, plain), Status::Ok);
+    Error e;
+    ASSERT_EQ(ParseBytes(packed, compressed, &e), Status::Ok) << e.message;
+    ExpectSameNumbers(plain, compressed);
+    // A token of its own, a list running past the end, the end inside an object.
+    const std::string list_past_end("\x07\x00\xFF\xFF\xFF\x00", 6);
+    for (const std::string& faulty :
+         {LongBinary(size_t{6} << 20, size_t{3} << 20, std::string("\x63\x00", 2)),
+          LongBinary(size_t{6} << 20, size_t{5} << 20, list_past_end),
+          tokens.substr(0, tokens.size() - 1)}) {
+        Error expected;
+        ASSERT_EQ(ParseBytes("xof 0303bin 0032" + faulty, plain, &expected), Status::ParseError);
+        ASSERT_EQ(ParseBytes(xfile_test::Compressed("xof 0303bzip0032", faulty), compressed, &e),
+                  Status::ParseError);
+        EXPECT_EQ(e.offset, expected.offset);
+        EXPECT_EQ(e.line, 0u);
+        EXPECT_STREQ(e.message, expected.message);
+        EXPECT_TRUE(compressed.nodes().empty());
+    }
+}
+
 TEST(XFileMszip, HugeDeclaredSizeIsNotTrusted) {
     std::string bytes = xfile_test::Compressed("xof 0303tzip0032", "Frame {}");
     const uint32_t total = 0xFFFFFFF0u;
