@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 namespace xfile {
 namespace {
@@ -134,7 +135,11 @@ MszipStream::MszipStream(std::span<const uint8_t> in, uint32_t expected_size,
     const size_t pages = expected_size / kHugePage + 1;
     page_newlines_.assign(pages, 0);
     page_last_newline_.assign(pages, SIZE_MAX);
-    thread_ = std::thread([this] { Run(); });
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        Run(); // no thread to be had: all inflated here, before the reader starts
+    }
 }
 
 MszipStream::~MszipStream() {
@@ -170,6 +175,9 @@ void MszipStream::Run() {
                 i = stop;
             }
             done += raw;
+            // The last block is told with the end, below: a reader never sees all the bytes
+            // without knowing that they are all.
+            if (done == expected_size_) break;
             std::lock_guard<std::mutex> lock(mutex_);
             inflated_ = done;
             if (stop_) break;

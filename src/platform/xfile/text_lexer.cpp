@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace xfile {
@@ -67,7 +68,7 @@ void TextLexer::Grow(const char* from) {
     const size_t have = static_cast<size_t>(end_ - begin_);
     const size_t want = have + std::max<size_t>(1, static_cast<size_t>(end_ - from));
     bool done = false;
-    const size_t now = stream_->WaitFor(std::min(want, size_), done);
+    const size_t now = stream_->WaitFor(want, done);
     end_ = begin_ + now;
     complete_ = done;
 }
@@ -354,7 +355,14 @@ size_t TextLexer::ReadNumberRun(NumberStore& out, bool& need_separator) {
             const char* mine = PastSeparator(p_, kPieceBytes, end_);
             const char* theirs = mine ? PastSeparator(mine, kPieceBytes, end_) : nullptr;
             if (!theirs) break;
-            if (!helper_) helper_ = std::make_unique<RunHelper>();
+            if (!helper_ && !helper_refused_) {
+                try {
+                    helper_ = std::make_unique<RunHelper>();
+                } catch (const std::system_error&) {
+                    helper_refused_ = true; // no thread to be had: read alone
+                }
+            }
+            if (!helper_) break;
             helper_->Start(mine, theirs);
             p_ = ReadRun(p_, mine, out, need_separator, count);
             helper_->Wait();

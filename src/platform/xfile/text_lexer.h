@@ -55,6 +55,7 @@ class TextLexer {
     MszipStream* stream_ = nullptr;
     bool complete_ = true;              // end_ is the text's end
     std::unique_ptr<RunHelper> helper_; // made at the first long run
+    bool helper_refused_ = false;       // the system had no thread for it
 };
 
 } // namespace xfile
