@@ -54,6 +54,47 @@ Loaded LoadOurs(const std::string& path) {
     return result;
 }
 
+// Child mode `--digest`: a hash of everything the mesh holds (vertices, indices, attributes,
+// materials), so two builds of the loader can be checked to give the same bits.
+int Digest(const char* path) {
+    ID3DXBuffer* materials = nullptr;
+    DWORD count = 0;
+    ID3DXMesh* mesh = nullptr;
+    if (D3DXLoadMeshFromXA(path, D3DXMESH_SYSTEMMEM, xoftest::AsDevice(Device()), nullptr,
+                           &materials, nullptr, &count, &mesh) != D3D_OK)
+        return 1;
+    uint64_t hash = 14695981039346656037ull;
+    const auto add = [&](const void* data, size_t bytes) {
+        for (size_t i = 0; i < bytes; ++i)
+            hash = (hash ^ static_cast<const unsigned char*>(data)[i]) * 1099511628211ull;
+    };
+    const bool wide = (mesh->GetOptions() & D3DXMESH_32BIT) != 0;
+    void* data = nullptr;
+    mesh->LockVertexBuffer(D3DLOCK_READONLY, &data);
+    add(data, size_t{mesh->GetNumVertices()} * mesh->GetNumBytesPerVertex());
+    mesh->UnlockVertexBuffer();
+    mesh->LockIndexBuffer(D3DLOCK_READONLY, &data);
+    add(data, size_t{mesh->GetNumFaces()} * 3 * (wide ? 4 : 2));
+    mesh->UnlockIndexBuffer();
+    DWORD* attributes = nullptr;
+    mesh->LockAttributeBuffer(D3DLOCK_READONLY, &attributes);
+    add(attributes, size_t{mesh->GetNumFaces()} * 4);
+    mesh->UnlockAttributeBuffer();
+    const auto* records = static_cast<const D3DXMATERIAL*>(materials->GetBufferPointer());
+    for (DWORD i = 0; i < count; ++i) {
+        add(&records[i].MatD3D, sizeof(D3DMATERIAL9));
+        if (records[i].pTextureFilename)
+            add(records[i].pTextureFilename, std::strlen(records[i].pTextureFilename));
+    }
+    std::printf("%016llx %lu vertices %lu faces fvf %lx\n", static_cast<unsigned long long>(hash),
+                static_cast<unsigned long>(mesh->GetNumVertices()),
+                static_cast<unsigned long>(mesh->GetNumFaces()),
+                static_cast<unsigned long>(mesh->GetFVF()));
+    mesh->Release();
+    materials->Release();
+    return 0;
+}
+
 Loaded LoadAssimp(const std::string& path) {
     Loaded result;
     Assimp::Importer importer;
@@ -97,6 +138,9 @@ long PeakOf(const std::string& which, const std::string& path) {
     return ok ? std::atol(bench::Field(out, "rss_kib").c_str()) : -1;
 }
 
+// No new pair is started after this long on one file.
+constexpr double kRowBudgetSeconds = 30;
+
 struct Options {
     int grid = 700;
     int samples = 5;
@@ -114,19 +158,23 @@ struct Row {
 };
 
 void Measure(const Options& o, const Row& row, int& misses, std::vector<bench::Figure>& figures) {
-    std::vector<double> ours, theirs;
     bool ours_ok = true, theirs_ok = true;
-    for (int s = 0; s < o.samples; ++s) {
-        // Alternate which goes first, so neither always finds a warmer cache.
-        if (s % 2 == 0) {
-            ours.push_back(Sample(Loader::Ours, row.path, o.least, ours_ok));
-            theirs.push_back(Sample(Loader::Assimp, row.path, o.least, theirs_ok));
-        } else {
-            theirs.push_back(Sample(Loader::Assimp, row.path, o.least, theirs_ok));
-            ours.push_back(Sample(Loader::Ours, row.path, o.least, ours_ok));
-        }
-    }
-    const double mine = bench::Median(ours) * 1e3, other = bench::Median(theirs) * 1e3;
+    int pair = 0;
+    // Alternating pairs until the median difference settles (a shared machine moves both).
+    const bench::Pairs p = bench::TakePairs(
+        [&](double& ours, double& theirs) {
+            // Alternate which goes first, so neither always finds a warmer cache.
+            if (pair++ % 2 == 0) {
+                ours = Sample(Loader::Ours, row.path, o.least, ours_ok);
+                theirs = Sample(Loader::Assimp, row.path, o.least, theirs_ok);
+            } else {
+                theirs = Sample(Loader::Assimp, row.path, o.least, theirs_ok);
+                ours = Sample(Loader::Ours, row.path, o.least, ours_ok);
+            }
+            return ours_ok && theirs_ok;
+        },
+        o.samples, 4 * o.samples, kRowBudgetSeconds);
+    const double mine = bench::Median(p.ours) * 1e3, other = bench::Median(p.reference) * 1e3;
     const double megabytes = static_cast<double>(std::filesystem::file_size(row.path)) / 1e6;
     std::printf("%-34s %8.2f %11.3f %11.3f", row.name.c_str(), megabytes, mine, other);
     if (!ours_ok || !theirs_ok) {
@@ -136,6 +184,10 @@ void Measure(const Options& o, const Row& row, int& misses, std::vector<bench::F
     }
     if (!row.figure.empty()) figures.push_back({"load-" + row.figure, "ms", mine, other});
     const double ratio = other / mine;
+    // How far the pairs' own ratios spread about their median.
+    std::vector<double> ratios;
+    for (size_t i = 0; i < p.ours.size(); ++i)
+        ratios.push_back(p.reference[i] / p.ours[i]);
     if (row.target_ratio > 0) {
         const bool met = ratio >= row.target_ratio;
         misses += !met;
@@ -144,7 +196,7 @@ void Measure(const Options& o, const Row& row, int& misses, std::vector<bench::F
     } else {
         std::printf(" %8.1f x", ratio);
     }
-    std::printf("\n");
+    std::printf("  ±%.1f x, %zu pairs\n", bench::HalfSpread(ratios), p.ours.size());
 }
 
 void MeasureMemory(const Row& row, long baseline, int& misses,
@@ -167,8 +219,9 @@ void MeasureMemory(const Row& row, long baseline, int& misses,
 int Driver(const Options& o) {
     std::printf("Load: D3DXLoadMeshFromXA (recording device, D3DXMESH_SYSTEMMEM, materials) "
                 "against Assimp::Importer::ReadFile(path, 0).\n"
-                "Median of %d samples each, the two loaders alternating; small files are loaded "
-                "repeatedly for %.2f s per sample.\n",
+                "Medians of %d to 4 times as many samples each, the two loaders alternating, until "
+                "the median difference settles; small files are loaded repeatedly for %.2f s per "
+                "sample.\n",
                 o.samples, o.least);
     const bench::XForm forms[] = {bench::XForm::Text, bench::XForm::Binary, bench::XForm::TextZip,
                                   bench::XForm::BinaryZip};
@@ -217,9 +270,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--once" && i + 2 < argc) return LoadOnce(argv[i + 1], argv[i + 2]);
+        if (arg == "--digest" && i + 1 < argc) return Digest(argv[i + 1]);
         if (i + 1 >= argc) {
             std::fprintf(stderr, "usage: load_bench [--grid N] [--samples K] [--least SECONDS] "
-                                 "[--data DIR] [--corpus DIR] [--results FILE]\n");
+                                 "[--data DIR] [--corpus DIR] [--results FILE]\n"
+                                 "       load_bench --digest FILE.x\n");
             return 2;
         }
         const std::string value = argv[++i];

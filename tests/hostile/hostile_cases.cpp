@@ -54,6 +54,32 @@ Bytes CompressedBlocks(uint32_t declaredSize, const std::vector<Bytes>& blocks) 
     return out;
 }
 
+// Megabytes of numbers as exporters write them (they deflate about as well as real files do,
+// so the reader parses them while it inflates them), from `seed`.
+std::string ManyNumbers(size_t bytes, uint32_t seed) {
+    std::string s;
+    s.reserve(bytes + 32);
+    while (s.size() < bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        s += std::to_string((seed >> 8) % 5) + "." + std::to_string((seed >> 4) % 1000000) + ",";
+    }
+    return s;
+}
+
+// `bytes` with the 'CK' of the compressed block holding inflated byte `at` spoiled.
+Bytes WithoutCk(Bytes bytes, size_t at) {
+    size_t pos = 20, inflated = 0;
+    for (;;) {
+        const size_t raw = bytes[pos] | bytes[pos + 1] << 8,
+                     size = bytes[pos + 2] | bytes[pos + 3] << 8;
+        if (inflated + raw > at) break;
+        inflated += raw;
+        pos += 4 + size;
+    }
+    bytes[pos + 4] = 'X';
+    return bytes;
+}
+
 void MustMake(bool ok, const std::string& what) {
     if (!ok) throw std::runtime_error("cannot make " + what + ": " + std::strerror(errno));
 }
@@ -157,6 +183,26 @@ NamedBytes HostileModels() {
         const Bytes block = MszipBlock(zeros, 32768);
         std::vector<Bytes> blocks(65535, block);
         cases.push_back({"2 GB of zeros from 1 MB", CompressedBlocks(0x7FFF0000u, blocks)});
+    }
+    {
+        // Megabytes, read in pieces by two threads, and parsed while a thread inflates them.
+        const std::string numbers = ManyNumbers(size_t{5} << 20, 7);
+        const std::string broken = "Mesh { 3; " + numbers.substr(0, size_t{3} << 20) + "1.5f," +
+                                   numbers.substr(size_t{3} << 20) + " }";
+        cases.push_back({"a 5 MB run of numbers broken in its middle", Text(broken)});
+        const std::string good = "Mesh { 3; " + numbers + "0; }";
+        const Bytes packed = Compressed("xof 0303tzip0032", FromString(good), 32768);
+        cases.push_back({"5 MB of compressed numbers with a damaged block at 3 MB",
+                         WithoutCk(packed, size_t{3} << 20)});
+        cases.push_back({"5 MB of compressed numbers cut short",
+                         Bytes(packed.begin(), packed.begin() + packed.size() * 2 / 3)});
+        std::string letters(size_t{5} << 20, 'a');
+        uint32_t seed = 3;
+        for (char& c : letters)
+            c = static_cast<char>('a' + ((seed = seed * 1664525u + 1013904223u) >> 8) % 26);
+        cases.push_back(
+            {"5 MB of compressed text in a string never closed",
+             Compressed("xof 0303tzip0032", FromString("TextureFilename { \"" + letters), 32768)});
     }
     return cases;
 }

@@ -9,15 +9,17 @@
 set -euo pipefail
 src="$1"
 out="$2"
-programs=(d3d9_device_test d3d9_render_test)
+programs=(d3d9_device_test d3d9_render_test xfile_reader_test loader_hostile_test)
 
-cmake -S "$src" -B "$out" -G Ninja -DBUILD_TESTING=ON -DXOFVIEW_SANITIZE_THREAD=ON >/dev/null
+cmake -S "$src" -B "$out" -G Ninja -DBUILD_TESTING=ON -DXOFVIEW_SANITIZE_THREADS=ON >/dev/null
 cmake --build "$out" --target "${programs[@]}"
+paths=(tests/d3d9_device_test tests/d3d9_render_test tests/xfile_reader_test
+       tests/hostile/loader_hostile_test)
 
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$src/tests/threads/tsan.supp"
 start=$SECONDS
-for program in "${programs[@]}"; do
-  "$out/tests/$program"
+for path in "${paths[@]}"; do
+  "$out/$path"
 done
 echo "thread-sanitized: ${programs[*]} passed in $((SECONDS - start)) s"

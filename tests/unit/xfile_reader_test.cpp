@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -204,6 +206,128 @@ TEST(XFileText, ANumberReadsTheSameWhereverItStandsAndHoweverLong) {
                     EXPECT_EQ(std::memcmp(&expected, &got, 4), 0) << got << " vs " << expected;
                 }
             }
+        }
+    }
+}
+
+// An object holding one run of numbers at least `bytes` long, each number's spelling and where
+// it starts.
+struct LongRun {
+    std::string text;
+    std::vector<std::string> spellings;
+    std::vector<size_t> starts;
+
+    // The same with `fault` in place of the first number that starts at or after `place`.
+    LongRun WithFault(size_t place, const std::string& fault) const {
+        size_t i = 0;
+        while (starts[i] < place)
+            ++i;
+        LongRun run;
+        run.text = text.substr(0, starts[i]) + fault + text.substr(starts[i] + spellings[i].size());
+        run.spellings = spellings;
+        run.spellings.erase(run.spellings.begin() + static_cast<long>(i));
+        return run;
+    }
+};
+
+LongRun MakeLongRun(size_t bytes) {
+    const char* spellings[] = {
+        "-1.994286",  "19285", "0.045279",        "4294967295",
+        "4294967296", "+7",    "1.#IND00",        "5.",
+        "1.5e-005",   "-0.0",  "12345678.123456", "0.1000000000000000055511151231257827"};
+    LongRun run;
+    run.text = "Mesh big {\n";
+    for (size_t i = 0; run.text.size() < bytes; ++i) {
+        const std::string number =
+            i % 3 ? spellings[(i * 7) % std::size(spellings)] : std::to_string(i);
+        run.starts.push_back(run.text.size());
+        run.spellings.push_back(number);
+        run.text += number + (i % 5 ? "," : ";") + (i % 8 ? " " : "\n");
+    }
+    run.text += "}\n";
+    return run;
+}
+
+void ExpectReadAsSpelled(const Document& doc, const std::vector<std::string>& spellings) {
+    ASSERT_EQ(doc.nodes().size(), 1u);
+    const xfile::Numbers n = doc.numbers(doc.nodes()[0]);
+    ASSERT_EQ(n.size(), spellings.size());
+    for (size_t i = 0; i < n.size(); ++i) {
+        const std::string& number = spellings[i];
+        const bool digits = number.find_first_not_of("+0123456789") == std::string::npos;
+        const double exact = number == "1.#IND00" ? 0.0 : std::strtod(number.c_str(), nullptr);
+        if (digits && exact <= 4294967295.0) {
+            ASSERT_TRUE(n.is_integer(i)) << i << ": " << number;
+            ASSERT_EQ(n.integer(i), static_cast<uint32_t>(exact)) << i << ": " << number;
+        } else {
+            ASSERT_FALSE(n.is_integer(i)) << i << ": " << number;
+            const float expected = static_cast<float>(exact), got = n.real(i);
+            ASSERT_EQ(std::memcmp(&expected, &got, 4), 0) << i << ": " << number;
+        }
+    }
+}
+
+TEST(XFileText, ALongRunReadsAsSpelledThroughout) {
+    // Long runs are read in pieces of about a megabyte by two threads.
+    for (size_t bytes : {size_t{100} << 10, size_t{3} << 20, size_t{5} << 20}) {
+        SCOPED_TRACE(bytes);
+        const LongRun run = MakeLongRun(bytes);
+        Document doc;
+        Error e;
+        ASSERT_EQ(ParseText(run.text, doc, &e), Status::Ok) << e.message;
+        ExpectReadAsSpelled(doc, run.spellings);
+    }
+}
+
+TEST(XFileText, ALongRunStopsAtItsFaultWhereverItStands) {
+    // Around the places where a long run is cut into pieces (its first 64 KB, then every 1 MB),
+    // and between them: what ends the run is found where it stands, as in a short text.
+    std::vector<size_t> places;
+    for (size_t piece : {size_t{64} << 10, (size_t{64} << 10) + (size_t{1} << 20),
+                         (size_t{64} << 10) + (size_t{2} << 20)})
+        for (long d = -24; d <= 24; d += 16)
+            places.push_back(static_cast<size_t>(static_cast<long>(piece) + d));
+    places.push_back(size_t{1} << 20);
+    const LongRun whole = MakeLongRun((size_t{64} << 10) + (size_t{2} << 20) + 4096);
+    const char* faults[] = {"1.5f", "1 2", "}", "# note\n 3"};
+    for (const std::string fault : faults) {
+        for (size_t place : places) {
+            SCOPED_TRACE(fault + " at " + std::to_string(place));
+            LongRun run = whole.WithFault(place, fault);
+            Document doc;
+            Error e;
+            const Status status = ParseText(run.text, doc, &e);
+            const size_t at = run.text.find(fault);
+            if (fault[0] == '#' || fault[0] == '/') {
+                // A comment ends the run; the number after it carries on the object's values.
+                ASSERT_EQ(status, Status::Ok) << e.message;
+                const size_t before = static_cast<size_t>(
+                    std::count_if(run.text.begin(), run.text.begin() + static_cast<long>(at),
+                                  [](char c) { return c == ',' || c == ';'; }));
+                run.spellings.insert(run.spellings.begin() + static_cast<long>(before),
+                                     fault.substr(fault.size() - 1));
+                ExpectReadAsSpelled(doc, run.spellings);
+                continue;
+            }
+            ASSERT_EQ(status, Status::ParseError);
+            // The same fault's line and the one after it, alone in the object: the error comes
+            // at the same place in them.
+            const size_t line_start = run.text.rfind('\n', at) + 1;
+            const size_t lines_end = run.text.find('\n', run.text.find('\n', at) + 1);
+            const std::string prefix = "Mesh big {\n";
+            Document small;
+            Error expected;
+            ASSERT_EQ(
+                ParseText(prefix + run.text.substr(line_start, lines_end - line_start) + "\n}\n",
+                          small, &expected),
+                Status::ParseError);
+            const uint32_t lines = static_cast<uint32_t>(std::count(
+                run.text.begin(), run.text.begin() + static_cast<long>(line_start), '\n'));
+            EXPECT_EQ(e.line, expected.line + lines - 1) << e.message;
+            EXPECT_EQ(e.column, expected.column) << e.message;
+            EXPECT_EQ(e.offset, expected.offset - prefix.size() + line_start);
+            EXPECT_STREQ(e.message, expected.message);
+            EXPECT_TRUE(doc.nodes().empty());
         }
     }
 }
@@ -564,6 +688,164 @@ TEST(XFileMszip, EachBlockFaultIsAParseError) {
         Error e;
         EXPECT_EQ(ParseBytes(c.bytes, doc, &e), Status::ParseError) << c.what;
         EXPECT_TRUE(doc.nodes().empty());
+    }
+}
+
+// A mesh's worth of numbers as exporters write them, at least `bytes` long, which deflates about
+// as well as theirs do.
+std::string ExportedText(size_t bytes) {
+    std::string s = "Mesh m {\n";
+    uint32_t seed = 12345;
+    const auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    char line[64];
+    while (s.size() < bytes) {
+        const int n = std::snprintf(
+            line, sizeof line, "%d.%06d;%u;-%d.%06d;,\n", static_cast<int>(next() % 5),
+            static_cast<int>(next() % 1000000), next() % 100000, static_cast<int>(next() % 5),
+            static_cast<int>(next() % 1000000));
+        s.append(line, static_cast<size_t>(n));
+    }
+    s += "0;\n}\n";
+    return s;
+}
+
+void ExpectSameNumbers(const Document& a, const Document& b) {
+    ASSERT_EQ(a.nodes().size(), b.nodes().size());
+    for (size_t i = 0; i < a.nodes().size(); ++i) {
+        const xfile::Numbers x = a.numbers(a.nodes()[i]), y = b.numbers(b.nodes()[i]);
+        ASSERT_EQ(x.size(), y.size());
+        for (size_t k = 0; k < x.size(); ++k) {
+            ASSERT_EQ(x.is_integer(k), y.is_integer(k)) << k;
+            const float f = x.real(k), g = y.real(k);
+            ASSERT_EQ(std::memcmp(&f, &g, 4), 0) << k;
+        }
+    }
+}
+
+// The offset of the compressed block that inflates to the byte at `at` of the text.
+size_t BlockHolding(const std::string& packed, size_t at) {
+    size_t pos = 20, inflated = 0;
+    for (;;) {
+        uint16_t raw, size;
+        std::memcpy(&raw, packed.data() + pos, 2);
+        std::memcpy(&size, packed.data() + pos + 2, 2);
+        if (inflated + raw > at) return pos;
+        inflated += raw;
+        pos += 4 + size;
+    }
+}
+
+TEST(XFileMszip, LongCompressedTextReadsAsItsPlainText) {
+    // Megabytes of compressed text are parsed while they are inflated.
+    const std::string text = ExportedText(size_t{6} << 20);
+    const std::string packed = xfile_test::Compressed("xof 0303tzip0032", text);
+    ASSERT_LT(text.size(), 8 * packed.size()); // as real files deflate
+    Document plain, compressed;
+    ASSERT_EQ(ParseBytes("xof 0303txt 0032" + text, plain), Status::Ok);
+    Error e;
+    ASSERT_EQ(ParseBytes(packed, compressed, &e), Status::Ok) << e.message;
+    ExpectSameNumbers(plain, compressed);
+}
+
+TEST(XFileMszip, LongCompressedTextFaultsWhereItsPlainTextDoes) {
+    // Where the pages already read are given back, too: the error's line and column count them.
+    const std::string text = ExportedText(size_t{6} << 20);
+    struct Case {
+        size_t at; // the fault goes at the start of the line after this
+        std::string fault;
+    } cases[] = {{100, "1.5f;"},
+                 {size_t{3} << 20, "1 2;"},
+                 {size_t{11} << 19, "} 7;"},
+                 {text.size() - 8, "\"no end"},
+                 {text.size() - 4, ""}}; // cut short: the object's '}' missing
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault + " at " + std::to_string(c.at));
+        const size_t line = text.find('\n', c.at) + 1;
+        const std::string faulty = c.fault.empty()
+                                       ? text.substr(0, c.at)
+                                       : text.substr(0, line) + c.fault + text.substr(line);
+        Document plain, compressed;
+        Error expected, e;
+        ASSERT_EQ(ParseBytes("xof 0303txt 0032" + faulty, plain, &expected), Status::ParseError);
+        ASSERT_EQ(ParseBytes(xfile_test::Compressed("xof 0303tzip0032", faulty), compressed, &e),
+                  Status::ParseError);
+        EXPECT_EQ(e.offset, expected.offset);
+        EXPECT_EQ(e.line, expected.line);
+        EXPECT_EQ(e.column, expected.column);
+        EXPECT_STREQ(e.message, expected.message);
+        EXPECT_TRUE(compressed.nodes().empty());
+    }
+}
+
+TEST(XFileMszip, AFaultInTheCompressedDataOutranksOneInTheTextBeforeIt) {
+    // The text is parsed as it is inflated, yet a damaged block later on is what is reported,
+    // as when the whole is inflated first (which a binary file's blocks are).
+    std::string text = ExportedText(size_t{6} << 20);
+    text.insert(text.find('\n', size_t{1} << 20) + 1, "1.5f;");
+    std::string packed = xfile_test::Compressed("xof 0303tzip0032", text);
+    std::string no_ck = packed;
+    no_ck[BlockHolding(packed, size_t{5} << 20) + 4] = 'X';
+    std::string short_total = packed;
+    const uint32_t total = static_cast<uint32_t>(text.size() + 16 + 1);
+    std::memcpy(short_total.data() + 16, &total, 4);
+    for (const std::string& bytes : {no_ck, short_total, packed.substr(0, packed.size() / 2)}) {
+        Document doc, whole;
+        Error e, expected;
+        ASSERT_EQ(ParseBytes(bytes, doc, &e), Status::ParseError);
+        ASSERT_EQ(ParseBytes("xof 0303bzip0032" + bytes.substr(16), whole, &expected),
+                  Status::ParseError);
+        EXPECT_EQ(e.offset, expected.offset);
+        EXPECT_EQ(e.line, 0u);
+        EXPECT_STREQ(e.message, expected.message);
+        EXPECT_TRUE(doc.nodes().empty());
+    }
+}
+
+// Binary data of at least `bytes`: meshes of pseudo-random floats and integers, as a binary
+// exporter writes them; with `fault`, its bytes put where the mesh after `fault_at` would start.
+std::string LongBinary(size_t bytes, size_t fault_at = SIZE_MAX, std::string_view fault = {}) {
+    BinaryWriter w(false);
+    uint32_t seed = 99;
+    const auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    while (w.str().size() < bytes) {
+        if (w.str().size() >= fault_at) {
+            w.Raw(fault);
+            fault_at = SIZE_MAX;
+        }
+        std::vector<double> floats(3000);
+        for (double& f : floats)
+            f = static_cast<double>(next() % 100000) / 1000.0;
+        std::vector<uint32_t> integers(2000);
+        for (uint32_t& i : integers)
+            i = next() % 1000;
+        w.Name("Mesh").Open().Integers({1000}).Floats(floats).Integers(integers).Close();
+    }
+    return w.str();
+}
+
+TEST(XFileMszip, LongCompressedBinaryReadsAndFaultsAsItsPlainForm) {
+    const std::string tokens = LongBinary(size_t{6} << 20);
+    const std::string packed = xfile_test::Compressed("xof 0303bzip0032", tokens);
+    ASSERT_LT(tokens.size(), 8 * packed.size()); // as real files deflate
+    Document plain, compressed;
+    ASSERT_EQ(ParseBytes("xof 0303bin 0032" + tokens, plain), Status::Ok);
+    Error e;
+    ASSERT_EQ(ParseBytes(packed, compressed, &e), Status::Ok) << e.message;
+    ExpectSameNumbers(plain, compressed);
+    // A token of its own, a list running past the end, the end inside an object.
+    const std::string list_past_end("\x07\x00\xFF\xFF\xFF\x00", 6);
+    for (const std::string& faulty :
+         {LongBinary(size_t{6} << 20, size_t{3} << 20, std::string("\x63\x00", 2)),
+          LongBinary(size_t{6} << 20, size_t{5} << 20, list_past_end),
+          tokens.substr(0, tokens.size() - 1)}) {
+        Error expected;
+        ASSERT_EQ(ParseBytes("xof 0303bin 0032" + faulty, plain, &expected), Status::ParseError);
+        ASSERT_EQ(ParseBytes(xfile_test::Compressed("xof 0303bzip0032", faulty), compressed, &e),
+                  Status::ParseError);
+        EXPECT_EQ(e.offset, expected.offset);
+        EXPECT_EQ(e.line, 0u);
+        EXPECT_STREQ(e.message, expected.message);
+        EXPECT_TRUE(compressed.nodes().empty());
     }
 }
 

@@ -274,6 +274,8 @@ class IndexSet {
         }
     }
 
+    void Prefetch(size_t hash) const { __builtin_prefetch(&slots_[hash & mask_]); }
+
   private:
     LargeVector<uint32_t> slots_;
     size_t mask_;
@@ -352,13 +354,20 @@ HRESULT MeshAppender::ReadNormals(const Node& node) {
     normal_values_.resize(count);
     normal_ids_.resize(count);
     LargeVector<NormalKey> keys(count);
+    LargeVector<size_t> hashes(count);
     IndexSet ids(count);
     v.Floats(reinterpret_cast<float*>(normal_values_.data()), size_t{count} * 3);
     for (uint32_t i = 0; i < count; ++i) {
         normal_values_[i] = Normalized(normal_values_[i]);
         keys[i] = KeyOf(normal_values_[i]);
-        normal_ids_[i] = ids.FindOrAdd(HashOf(keys[i]), i,
-                                       [&](uint32_t other) { return keys[other] == keys[i]; });
+        hashes[i] = HashOf(keys[i]);
+    }
+    // The table is far larger than the caches: each probe's slot is fetched some entries ahead.
+    constexpr uint32_t kAhead = 16;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (i + kAhead < count) ids.Prefetch(hashes[i + kAhead]);
+        normal_ids_[i] =
+            ids.FindOrAdd(hashes[i], i, [&](uint32_t other) { return keys[other] == keys[i]; });
     }
     const uint32_t polygons = static_cast<uint32_t>(face_start_.size() - 1);
     if (!v.Count(face_count)) return E_FAIL;

@@ -2,6 +2,8 @@
 // against the bytes left before it is used.
 #include "xfile/binary_lexer.h"
 
+#include "xfile/mszip.h"
+
 #include <cstring>
 
 namespace xfile {
@@ -46,7 +48,30 @@ bool BinaryLexer::ReadDword(uint32_t& v) {
     return true;
 }
 
+BinaryLexer::BinaryLexer(MszipStream& stream, size_t size, int float_size)
+    : begin_(stream.data()), p_(begin_), end_(begin_), size_(size),
+      float_bytes_(float_size == 64 ? 8 : 4), stream_(&stream), complete_(false) {}
+
 void BinaryLexer::Next(Token& t, bool /*name_wanted*/) {
+    if (complete_) return Lex(t);
+    // A token reads only its own bytes, each checked against the end: one that fits is known.
+    // The end of the data and any fault wait for the whole of it.
+    const uint8_t* start = p_;
+    for (;;) {
+        Lex(t);
+        if (complete_ || (t.kind != Tok::End && t.kind != Tok::Error)) break;
+        p_ = start;
+        bool done = false;
+        end_ = begin_ + stream_->WaitFor(static_cast<size_t>(end_ - begin_) + 1, done);
+        complete_ = done;
+    }
+    // Errors are reported at the token just read; the parser has copied the ones before.
+    constexpr size_t kMargin = size_t{64} << 10;
+    const size_t at = static_cast<size_t>(start - begin_);
+    if (at > stream_->released() + kHugePage + kMargin) stream_->Release(at - kMargin);
+}
+
+void BinaryLexer::Lex(Token& t) {
     t.offset = static_cast<size_t>(p_ - begin_);
     uint16_t id;
     // A lone trailing byte cannot hold a token: treat it as padding.

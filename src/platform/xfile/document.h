@@ -219,6 +219,21 @@ class NumberStore {
         if (integers) MarkIntegers(start, values_.size());
         return values_.data() + start;
     }
+    // Appends all of `other`'s numbers, integers still marked as integers.
+    void AppendStore(const NumberStore& other) {
+        const size_t start = values_.size(), count = other.size();
+        if (count == 0) return;
+        std::memcpy(Append(count, false), other.values_.data(), count * 4);
+        const size_t shift = start % 64;
+        for (size_t k = 0; k * 64 < count; ++k) {
+            const uint64_t word = other.integer_bits_[k];
+            if (word == 0) continue;
+            const size_t at = start / 64 + k;
+            integer_bits_[at] |= word << shift;
+            // Bits carried into the next word stand for numbers of `other`, so that word exists.
+            if (shift && (word >> (64 - shift))) integer_bits_[at + 1] |= word >> (64 - shift);
+        }
+    }
     // Drops the numbers from `count` on, and what marked them as integers.
     void Truncate(size_t count) {
         values_.resize(count);

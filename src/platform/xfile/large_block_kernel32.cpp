@@ -14,4 +14,8 @@ void UnmapLargeBlock(void* block, size_t) {
     VirtualFree(block, 0, MEM_RELEASE);
 }
 
+void ReleaseLargeBlockPages(void* start, size_t bytes) {
+    VirtualFree(start, bytes, MEM_DECOMMIT);
+}
+
 } // namespace xfile

@@ -23,4 +23,8 @@ void UnmapLargeBlock(void* block, size_t bytes) {
     munmap(block, bytes);
 }
 
+void ReleaseLargeBlockPages(void* start, size_t bytes) {
+    madvise(start, bytes, MADV_DONTNEED);
+}
+
 } // namespace xfile

@@ -19,6 +19,9 @@ inline constexpr size_t kHugePage = size_t{2} << 20;
 // null when there is no memory. One implementation per system.
 void* MapLargeBlock(size_t bytes);
 void UnmapLargeBlock(void* block, size_t bytes);
+// Gives the whole pages of [start, start + bytes), inside a block from MapLargeBlock, back to the
+// system while the block stays mapped; they are never read again.
+void ReleaseLargeBlockPages(void* start, size_t bytes);
 
 template <class T> struct LargeBufferAllocator {
     using value_type = T;

@@ -341,6 +341,45 @@ Status RunParser(Lexer& lexer, Document& doc, std::span<const uint8_t> payload, 
     return Status::ParseError;
 }
 
+// Compressed data parsed while a thread inflates them. What it reports is what inflating them
+// whole and then parsing them would: a fault in the compressed data before any in what they hold.
+Status ParseInflating(std::span<const uint8_t> packed, uint32_t size, bool text, int float_size,
+                      Document& doc, Error& e) {
+    LargeVector<uint8_t> inflated;
+    MszipStream stream(packed, size, inflated);
+    bool parsed;
+    size_t fail_offset = 0;
+    const char* fail_message = "";
+    if (text) {
+        TextLexer lexer(stream, size);
+        Parser<TextLexer> parser(lexer, doc);
+        parsed = parser.Run();
+        fail_offset = parser.fail_offset();
+        fail_message = parser.fail_message();
+    } else {
+        BinaryLexer lexer(stream, size, float_size);
+        Parser<BinaryLexer> parser(lexer, doc);
+        parsed = parser.Run();
+        fail_offset = parser.fail_offset();
+        fail_message = parser.fail_message();
+    }
+    const MszipResult r = stream.Finish();
+    if (!r.ok) {
+        e = Error{Status::ParseError, 20 + r.offset, 0, 0, r.message};
+        return Status::ParseError;
+    }
+    if (parsed) return Status::Ok;
+    e.status = Status::ParseError;
+    e.offset = 16 + fail_offset;
+    e.message = fail_message;
+    if (text) {
+        size_t line_start;
+        stream.Position(fail_offset, e.line, line_start);
+        e.column = static_cast<uint32_t>(fail_offset - line_start + 1 + (e.line == 1 ? 16 : 0));
+    }
+    return Status::ParseError;
+}
+
 } // namespace
 
 // Friend of Document through this exact signature. `file`, when given, holds `bytes` and is
@@ -380,6 +419,12 @@ Status ParseFile(std::span<const uint8_t> bytes, LargeVector<uint8_t>* file, Doc
             if (payload.size() < 4 || total < 16) {
                 status = Status::ParseError;
                 e = Error{status, 16, 0, 0, "compressed file without a valid size"};
+            } else if (MszipStream::Suits(payload.subspan(4), total - 16)) {
+                status =
+                    ParseInflating(payload.subspan(4), total - 16, text, doc.float_size_, doc, e);
+                if (file) LargeVector<uint8_t>().swap(*file);
+                if (status != Status::Ok) doc.clear();
+                return status;
             } else {
                 MszipResult r = InflateMszip(payload.subspan(4), total - 16, inflated);
                 if (!r.ok) {

@@ -3,12 +3,23 @@
 // without a token each.
 #include "xfile/text_lexer.h"
 
+#include "xfile/mszip.h"
 #include "xfile/text_number.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace xfile {
 namespace {
+
+// A number reads at most this far past its end (a short one's bytes read together).
+constexpr ptrdiff_t kLookAhead = 17;
+// Text given back lags this far behind the token being read.
+constexpr size_t kReleaseMargin = size_t{64} << 10;
 
 // A code page 932 lead byte: the byte after it belongs to the same character, whatever it is.
 // Written here rather than IsDBCSLeadByte: the reader takes bytes only, without the Windows API.
@@ -37,6 +48,38 @@ bool ReadHex(const char* p, int digits, uint32_t& out) {
 } // namespace
 
 void TextLexer::Next(Token& t, bool name_wanted) {
+    if (complete_) return Lex(t, name_wanted);
+    // A token is known once the bytes it was read from are there: up to 17 past its end (a
+    // number's look ahead). The end of the text and any fault wait for the whole of it.
+    const char* start = p_;
+    for (;;) {
+        Lex(t, name_wanted);
+        if (complete_ || (t.kind != Tok::End && t.kind != Tok::Error && end_ - p_ >= kLookAhead))
+            break;
+        p_ = start;
+        Grow(start);
+    }
+    ReleaseBefore(start);
+}
+
+void TextLexer::Grow(const char* from) {
+    // At least twice what is there from `from` on, so that a long token is read again only a
+    // few times.
+    const size_t have = static_cast<size_t>(end_ - begin_);
+    const size_t want = have + std::max<size_t>(1, static_cast<size_t>(end_ - from));
+    bool done = false;
+    const size_t now = stream_->WaitFor(want, done);
+    end_ = begin_ + now;
+    complete_ = done;
+}
+
+void TextLexer::ReleaseBefore(const char* at) {
+    // Errors are reported at the token just read, after `at`.
+    if (static_cast<size_t>(at - begin_) > stream_->released() + kHugePage + kReleaseMargin)
+        stream_->Release(static_cast<size_t>(at - begin_) - kReleaseMargin);
+}
+
+void TextLexer::Lex(Token& t, bool name_wanted) {
     for (;;) {
         while (p_ < end_ && static_cast<unsigned char>(*p_) <= 0x20)
             ++p_;
@@ -143,32 +186,196 @@ void TextLexer::LexNumber(Token& t) {
     p_ = after;
 }
 
-size_t TextLexer::ReadNumberRun(NumberStore& out, bool& need_separator) {
-    size_t count = 0;
+namespace {
+
+// Reads numbers and separators from `p`, up to the first thing that is neither or `end`; returns
+// where it stopped. Where `end` directly follows a ',' or ';' the numbers read and the place and
+// state where the run stops are the same as with the text's own end: every number before it is
+// ended by that separator, whatever bytes lie past it.
+const char* ReadRun(const char* p, const char* end, NumberStore& out, bool& need_separator,
+                    size_t& count) {
     for (;;) {
-        while (p_ < end_ && static_cast<unsigned char>(*p_) <= 0x20)
-            ++p_;
-        if (p_ == end_) break;
-        const char c = *p_;
+        while (p < end && static_cast<unsigned char>(*p) <= 0x20)
+            ++p;
+        if (p == end) break;
+        const char c = *p;
         if (c == ',' || c == ';') {
             need_separator = false;
-            ++p_;
+            ++p;
             continue;
         }
         // Anything else (a missing separator, a comment, a brace, a malformed number) is left
         // to Next(), which reports it where it stands.
-        if (need_separator || !StartsNumber(p_, end_)) break;
+        if (need_separator || !StartsNumber(p, end)) break;
         LexedNumber n;
-        const char* after = ReadNumber(p_, end_, n);
+        const char* after = ReadNumber(p, end, n);
         if (!after) break;
         if (n.dword)
             out.PushInteger(static_cast<uint32_t>(n.value));
         else
             out.PushReal(static_cast<float>(n.value));
-        p_ = after;
+        p = after;
         need_separator = true;
         ++count;
     }
+    return p;
+}
+
+// A run's first bytes are read by one thread alone; the rest of a long run in pieces of this
+// size, taken in turn by this thread and the helper.
+constexpr size_t kFirstPieceBytes = size_t{64} << 10;
+constexpr size_t kPieceBytes = size_t{1} << 20;
+// How far past a piece's nominal end its separator is looked for.
+constexpr size_t kSeparatorWindow = 4096;
+
+// Just past the first ',' or ';' in the window that starts `distance` bytes after `from`, or
+// nullptr when there is none there or the text ends first.
+const char* PastSeparator(const char* from, size_t distance, const char* end) {
+    if (static_cast<size_t>(end - from) <= distance) return nullptr;
+    const char* start = from + distance;
+    const char* limit =
+        static_cast<size_t>(end - start) > kSeparatorWindow ? start + kSeparatorWindow : end;
+    for (const char* p = start; p < limit; ++p)
+        if (*p == ',' || *p == ';') return p + 1;
+    return nullptr;
+}
+
+// Just past the last ',' or ';' in the last kSeparatorWindow bytes of [from, end), or nullptr.
+const char* LastSeparatorEnd(const char* from, const char* end) {
+    const char* limit =
+        static_cast<size_t>(end - from) > kSeparatorWindow ? end - kSeparatorWindow : from;
+    for (const char* p = end; p > limit; --p)
+        if (p[-1] == ',' || p[-1] == ';') return p;
+    return nullptr;
+}
+
+} // namespace
+
+// A second thread that reads one piece of a run at a time into a store of its own. Each piece
+// starts just past a separator, where the run (if it gets there) has no separator pending.
+class RunHelper {
+  public:
+    // A piece holds at most one number per two bytes.
+    RunHelper() : thread_([this] { Serve(); }) {
+        store_.reserve((kPieceBytes + kSeparatorWindow) / 2 + 1);
+    }
+    ~RunHelper() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+    void Start(const char* begin, const char* end) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            begin_ = begin;
+            end_ = end;
+            busy_ = true;
+        }
+        wake_.notify_all();
+    }
+
+    // Waits for the piece; the numbers are in store() until the next Start().
+    void Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return !busy_; });
+    }
+    const NumberStore& store() const { return store_; }
+    const char* stop() const { return stop_; }
+    bool need_separator() const { return need_separator_; }
+    size_t count() const { return count_; }
+
+  private:
+    void Serve() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return busy_ || quit_; });
+            if (quit_) return;
+            const char* begin = begin_;
+            const char* end = end_;
+            lock.unlock();
+            store_.clear();
+            bool need_separator = false;
+            size_t count = 0;
+            const char* stop = ReadRun(begin, end, store_, need_separator, count);
+            lock.lock();
+            stop_ = stop;
+            need_separator_ = need_separator;
+            count_ = count;
+            busy_ = false;
+            done_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    bool busy_ = false, quit_ = false;
+    const char* begin_ = nullptr;
+    const char* end_ = nullptr;
+    // Written by the helper while busy_, read by the lexer once it is not.
+    NumberStore store_;
+    const char* stop_ = nullptr;
+    bool need_separator_ = false;
+    size_t count_ = 0;
+    std::thread thread_; // last: starts once the members above exist
+};
+
+TextLexer::TextLexer(const char* begin, const char* end)
+    : begin_(begin), p_(begin), end_(end), size_(static_cast<size_t>(end - begin)) {}
+
+TextLexer::TextLexer(MszipStream& stream, size_t size)
+    : begin_(reinterpret_cast<const char*>(stream.data())), p_(begin_), end_(begin_), size_(size),
+      stream_(&stream), complete_(false) {}
+
+TextLexer::~TextLexer() = default;
+
+size_t TextLexer::ReadNumberRun(NumberStore& out, bool& need_separator) {
+    size_t count = 0;
+    // While inflating: up to the last separator there, which ends every number before it.
+    while (!complete_) {
+        const char* safe = LastSeparatorEnd(p_, end_);
+        if (!safe) {
+            Grow(p_);
+            continue;
+        }
+        p_ = ReadRun(p_, safe, out, need_separator, count);
+        if (p_ != safe) return count;
+        ReleaseBefore(p_);
+        Grow(p_);
+    }
+    // The start alone: most runs are short, and those never wake the helper. Reaching a piece's
+    // end means the run went on through the separator before it, with none pending.
+    if (const char* first = PastSeparator(p_, kFirstPieceBytes, end_)) {
+        p_ = ReadRun(p_, first, out, need_separator, count);
+        if (p_ != first) return count;
+        for (;;) {
+            const char* mine = PastSeparator(p_, kPieceBytes, end_);
+            const char* theirs = mine ? PastSeparator(mine, kPieceBytes, end_) : nullptr;
+            if (!theirs) break;
+            if (!helper_ && !helper_refused_) {
+                try {
+                    helper_ = std::make_unique<RunHelper>();
+                } catch (const std::system_error&) {
+                    helper_refused_ = true; // no thread to be had: read alone
+                }
+            }
+            if (!helper_) break;
+            helper_->Start(mine, theirs);
+            p_ = ReadRun(p_, mine, out, need_separator, count);
+            helper_->Wait();
+            if (p_ != mine) return count; // the run ended in this thread's piece
+            out.AppendStore(helper_->store());
+            count += helper_->count();
+            p_ = helper_->stop();
+            need_separator = helper_->need_separator();
+            if (p_ != theirs) return count;
+            if (stream_) ReleaseBefore(p_);
+        }
+    }
+    p_ = ReadRun(p_, end_, out, need_separator, count);
     return count;
 }
 

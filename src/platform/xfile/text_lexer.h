@@ -4,8 +4,12 @@
 #include "xfile/token.h"
 
 #include <cstddef>
+#include <memory>
 
 namespace xfile {
+
+class MszipStream;
+class RunHelper;
 
 class TextLexer {
   public:
@@ -13,7 +17,10 @@ class TextLexer {
     static constexpr bool kSeparatorsRequired = true;
     static constexpr size_t kLeastBytesPerNumber = 2; // "1;"
 
-    TextLexer(const char* begin, const char* end) : begin_(begin), p_(begin), end_(end) {}
+    TextLexer(const char* begin, const char* end);
+    // Over text still being inflated: reads what is there, and waits at its end for more.
+    TextLexer(MszipStream& stream, size_t size);
+    ~TextLexer();
 
     // The next token. With `name_wanted`, a run of name characters is a Name even when it
     // starts with a digit (object names such as `1stBone`).
@@ -21,12 +28,18 @@ class TextLexer {
 
     // After a number: reads the numbers and separators that follow straight into `out`, up to
     // the first thing that is neither; returns how many numbers it read. `need_separator` says
-    // whether a ',' or ';' must come before the next number, before and after.
+    // whether a ',' or ';' must come before the next number, before and after. A long run is
+    // read in pieces by two threads, with the same numbers and the same end as read alone.
     size_t ReadNumberRun(NumberStore& out, bool& need_separator);
 
-    size_t size() const { return static_cast<size_t>(end_ - begin_); }
+    size_t size() const { return size_; }
 
   private:
+    void Lex(Token& t, bool name_wanted);
+    // Waits until more than the text from `from` on is there, or all of it.
+    void Grow(const char* from);
+    // Gives back the pages of an inflating text well before `at`.
+    void ReleaseBefore(const char* at);
     void LexNumber(Token& t);
     void LexName(Token& t);
     void LexGuid(Token& t);
@@ -37,7 +50,12 @@ class TextLexer {
 
     const char* begin_;
     const char* p_;
-    const char* end_;
+    const char* end_; // while inflating, the end of what is there so far
+    size_t size_;
+    MszipStream* stream_ = nullptr;
+    bool complete_ = true;              // end_ is the text's end
+    std::unique_ptr<RunHelper> helper_; // made at the first long run
+    bool helper_refused_ = false;       // the system had no thread for it
 };
 
 } // namespace xfile
