@@ -63,6 +63,13 @@ void NormalMatrix(const D3DMATRIX& m, float out[9]) {
         out[k] = cofactors[k] / det;
 }
 
+// The first stage's current colour is the diffuse one: naming it either way selects one program.
+uint8_t StageArgument(DWORD stage, DWORD arg) {
+    if (stage == 0 && (arg & D3DTA_SELECTMASK) == D3DTA_CURRENT)
+        arg = (arg & ~DWORD(D3DTA_SELECTMASK)) | D3DTA_DIFFUSE;
+    return uint8_t(arg);
+}
+
 } // namespace
 
 // --- Shader selection and uniforms ---
@@ -76,7 +83,8 @@ ShaderKey Device::BuildShaderKey(const VertexLayout& layout) const {
     key.pretransformed = layout.pretransformed;
     // Pre-transformed vertices are already lit.
     key.lighting = rs[D3DRS_LIGHTING] && !layout.pretransformed;
-    key.specularEnable = rs[D3DRS_SPECULARENABLE] != 0;
+    // Without lighting a vertex with no specular colour adds black: nothing to enable.
+    key.specularEnable = rs[D3DRS_SPECULARENABLE] && (key.lighting || layout.specular >= 0);
     key.flatShading = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
     key.clipControl = limits_.clipControl;
     key.alphaFunc = rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER &&
@@ -121,14 +129,14 @@ ShaderKey Device::BuildShaderKey(const VertexLayout& layout) const {
             break;
         StageKey& s = key.stages[stage];
         s.colorOp = uint8_t(colorOp);
-        s.colorArg0 = uint8_t(ss[D3DTSS_COLORARG0]);
-        s.colorArg1 = uint8_t(ss[D3DTSS_COLORARG1]);
-        s.colorArg2 = uint8_t(ss[D3DTSS_COLORARG2]);
+        s.colorArg0 = StageArgument(stage, ss[D3DTSS_COLORARG0]);
+        s.colorArg1 = StageArgument(stage, ss[D3DTSS_COLORARG1]);
+        s.colorArg2 = StageArgument(stage, ss[D3DTSS_COLORARG2]);
         s.alphaOp =
             uint8_t(ss[D3DTSS_ALPHAOP] <= D3DTOP_LERP ? ss[D3DTSS_ALPHAOP] : DWORD(D3DTOP_DISABLE));
-        s.alphaArg0 = uint8_t(ss[D3DTSS_ALPHAARG0]);
-        s.alphaArg1 = uint8_t(ss[D3DTSS_ALPHAARG1]);
-        s.alphaArg2 = uint8_t(ss[D3DTSS_ALPHAARG2]);
+        s.alphaArg0 = StageArgument(stage, ss[D3DTSS_ALPHAARG0]);
+        s.alphaArg1 = StageArgument(stage, ss[D3DTSS_ALPHAARG1]);
+        s.alphaArg2 = StageArgument(stage, ss[D3DTSS_ALPHAARG2]);
         s.resultArg = uint8_t(ss[D3DTSS_RESULTARG]);
         const DWORD set = ss[D3DTSS_TEXCOORDINDEX] & 0xFFFF;
         s.texCoordSet = uint8_t(set < 8 ? set : 8);
