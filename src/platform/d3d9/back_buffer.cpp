@@ -62,6 +62,7 @@ bool BackBuffer::Create(UINT width, UINT height, const RenderTargetFormat& color
     width_ = width;
     height_ = height;
     color_ = &color;
+    narrowLevels_.clear(); // built for the format at the first read
     depth_ = depth;
     roundsOnStore_ = false;
     glGenFramebuffers(1, &framebuffer_);
@@ -95,36 +96,51 @@ bool BackBuffer::Create(UINT width, UINT height, const RenderTargetFormat& color
 
 void BackBuffer::Read(uint8_t* pixels, UINT pitch) {
     const UINT rowBytes = width_ * color_->bytesPerPixel;
-    const size_t count = size_t(width_) * height_;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    bottomUp_.resize(size_t(rowBytes) * height_);
     if (roundsOnStore_) {
         // Each 16-bit channel rounded to the nearest level of the format, as Direct3D stores;
         // narrow formats are 16-bit words. Bits above the format's channels (X1R5G5B5's X)
         // read 1.
-        wide_.resize(count * 4);
+        wide_.resize(size_t(width_) * height_ * 4);
         glReadPixels(0, 0, GLsizei(width_), GLsizei(height_), GL_RGBA, GL_UNSIGNED_SHORT,
                      wide_.data());
+        // Each channel's 16-bit values to its levels, looked up: the division per channel and
+        // pixel was most of a read.
         const uint8_t* bits = color_->bits;
+        if (narrowLevels_.empty()) {
+            narrowLevels_.resize(4 * 65536);
+            for (int channel = 0; channel < 4; ++channel)
+                if (bits[channel])
+                    for (uint32_t wide = 0; wide < 65536; ++wide)
+                        narrowLevels_[size_t(channel) * 65536 + wide] =
+                            uint8_t(Narrow(wide, bits[channel]));
+        }
+        const uint8_t* red = narrowLevels_.data();
+        const uint8_t *green = red + 65536, *blue = green + 65536, *alpha = blue + 65536;
         const unsigned greenShift = bits[2], redShift = bits[2] + bits[1],
                        alphaShift = redShift + bits[0];
+        // Alpha's table is all zeros for a format without it, whose top bits read 1.
         const uint32_t unused = bits[3] ? 0 : ~0u << alphaShift;
-        for (size_t i = 0; i < count; ++i) {
-            const uint16_t* c = &wide_[i * 4];
-            uint32_t packed = Narrow(c[2], bits[2]) | Narrow(c[1], bits[1]) << greenShift |
-                              Narrow(c[0], bits[0]) << redShift | unused;
-            if (bits[3]) packed |= Narrow(c[3], bits[3]) << alphaShift;
-            const uint16_t value = uint16_t(packed);
-            memcpy(&bottomUp_[i * 2], &value, 2);
+        // GL's rows run bottom up; Direct3D's memory starts with the top row.
+        for (UINT y = 0; y < height_; ++y) {
+            const uint16_t* c = wide_.data() + size_t(height_ - 1 - y) * width_ * 4;
+            uint8_t* row = pixels + size_t(y) * pitch;
+            for (UINT x = 0; x < width_; ++x, c += 4) {
+                const uint32_t packed = uint32_t(blue[c[2]]) | uint32_t(green[c[1]]) << greenShift |
+                                        uint32_t(red[c[0]]) << redShift |
+                                        uint32_t(alpha[c[3]]) << alphaShift | unused;
+                const uint16_t value = uint16_t(packed);
+                memcpy(row + size_t(x) * 2, &value, 2);
+            }
         }
-    } else {
-        glReadPixels(0, 0, GLsizei(width_), GLsizei(height_), color_->pixelFormat,
-                     color_->pixelType, bottomUp_.data());
+        return;
     }
-    // GL's rows run bottom up; Direct3D's memory starts with the top row.
+    bottomUp_.resize(size_t(rowBytes) * height_);
+    glReadPixels(0, 0, GLsizei(width_), GLsizei(height_), color_->pixelFormat, color_->pixelType,
+                 bottomUp_.data());
     for (UINT y = 0; y < height_; ++y)
         memcpy(pixels + size_t(y) * pitch, bottomUp_.data() + size_t(height_ - 1 - y) * rowBytes,
                rowBytes);

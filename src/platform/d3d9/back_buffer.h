@@ -90,8 +90,9 @@ class BackBuffer {
     GLuint colorTexture_ = 0;
     GLuint depthRenderbuffer_ = 0;
     bool roundsOnStore_ = false;
-    std::vector<uint16_t> wide_;    // the 16-bit target's pixels on their way to or from memory
-    std::vector<uint8_t> bottomUp_; // GL's rows, bottom row first
+    std::vector<uint16_t> wide_;        // the 16-bit target's pixels on their way to or from memory
+    std::vector<uint8_t> bottomUp_;     // GL's rows, bottom row first
+    std::vector<uint8_t> narrowLevels_; // per channel, each 16-bit value's level, once read
 };
 
 } // namespace d3d9
