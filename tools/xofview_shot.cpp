@@ -462,10 +462,15 @@ int DrawThumbnailScene() {
     const Vector3 up = {0.0f, 1.0f, 0.0f};
 
     IDirect3DDevice9* device = viewer.device;
+    // The whole target is cleared, then the square drawn: a clear of part of it is a draw of
+    // its own, with a program compiled for it, and only the square is read.
+    const D3DVIEWPORT9 whole = {
+        0, 0, DWORD(viewer.backBufferWidth), DWORD(viewer.backBufferHeight), 0.0f, 1.0f};
     const D3DVIEWPORT9 square = {0, 0, DWORD(side), DWORD(side), 0.0f, 1.0f};
-    device->SetViewport(&square);
+    device->SetViewport(&whole);
     device->BeginScene();
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kClearColour, 1.0f, 0);
+    device->SetViewport(&square);
     ApplyLight();
     SetViewTransform(eye, target, up);
     SetProjectionTransform(fieldOfView, 1.0f, distance / 100, distance + 2 * radius);
