@@ -9,14 +9,16 @@
 set -euo pipefail
 src="$1"
 out="$2"
-programs=(d3d9_device_test d3d9_render_test xfile_reader_test loader_hostile_test)
+programs=(d3d9_device_test d3d9_render_test d3dx9_font_test xfile_reader_test loader_hostile_test)
 
 cmake -S "$src" -B "$out" -G Ninja -DBUILD_TESTING=ON -DXOFVIEW_SANITIZE_THREADS=ON >/dev/null
 cmake --build "$out" --target "${programs[@]}"
-paths=(tests/d3d9_device_test tests/d3d9_render_test tests/xfile_reader_test
+paths=(tests/d3d9_device_test tests/d3d9_render_test tests/d3dx9_font_test tests/xfile_reader_test
        tests/hostile/loader_hostile_test)
 
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
+# The fonts the font test pins (its start-up task reads this configuration).
+export FONTCONFIG_FILE="$out/tests/fonts/fonts.conf"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$src/tests/threads/tsan.supp"
 start=$SECONDS
 for path in "${paths[@]}"; do

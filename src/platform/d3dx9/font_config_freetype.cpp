@@ -1,6 +1,8 @@
 // InitFontConfig: FcInit's work without its complaints where the system has no configuration.
 #include "d3dx9/font_config.h"
 
+#include "win32/start_up_tasks.h"
+
 #include <fontconfig/fontconfig.h>
 
 #include <cstdlib>
@@ -58,5 +60,12 @@ bool InitFontConfig() {
     static const bool ready = LoadConfig();
     return ready;
 }
+
+namespace {
+// Reading the system's configuration (some 15 M instructions of XML) overlaps the first
+// window's creation; a font made before it is done waits for it here, in InitFontConfig.
+[[maybe_unused]] const bool kLoadedAtStartUp =
+    (win32::AddStartUpTask([] { InitFontConfig(); }), true);
+} // namespace
 
 } // namespace d3dx9

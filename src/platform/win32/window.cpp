@@ -6,6 +6,7 @@
 #include "handle_table.h"
 #include "message_queue.h"
 #include "window_class.h"
+#include "start_up_tasks.h"
 #include "window_name.h"
 
 #include <SDL.h>
@@ -66,6 +67,7 @@ Uint32 SdlFlagsFor(DWORD style) {
 HWND CreateWindowRecord(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y,
                         int width, int height, WNDPROC procedure, UINT classStyle,
                         HINSTANCE instance, LPVOID param) {
+    win32::StartStartUpTasks(); // a windowed program: its set-up overlaps the window system's
     if (!win32::EnsureVideo()) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
