@@ -518,39 +518,86 @@ bool ReadSquare(int side, std::vector<uint32_t>* pixels) {
     return read;
 }
 
-// One channel (shift 16, 8 or 0) of the square image at a point, bilinear between pixels.
-float Sample(const std::vector<uint32_t>& pixels, int side, float x, float y, int shift) {
-    x = std::clamp(x, 0.0f, float(side - 1));
-    y = std::clamp(y, 0.0f, float(side - 1));
-    const int x0 = int(x), y0 = int(y);
-    const int x1 = std::min(x0 + 1, side - 1), y1 = std::min(y0 + 1, side - 1);
-    const float fx = x - x0, fy = y - y0;
-    auto at = [&](int px, int py) {
-        return float((pixels[size_t(py) * side + px] >> shift) & 255);
-    };
-    return (at(x0, y0) * (1 - fx) + at(x1, y0) * fx) * (1 - fy) +
-           (at(x0, y1) * (1 - fx) + at(x1, y1) * fx) * fy;
+// Where one sample along an axis falls: the two pixels either side and the weight of each.
+struct Tap {
+    int near, far;
+    float farWeight, nearWeight; // nearWeight = 1 - farWeight
+};
+
+// The samples of each scaled pixel along one axis, `samples` to a pixel, at the centres of
+// equal parts of its area, clamped to the square.
+std::vector<Tap> AxisTaps(int side, int size, int samples, float step) {
+    std::vector<Tap> taps;
+    taps.reserve(size_t(size) * samples);
+    for (int d = 0; d < size; ++d)
+        for (int s = 0; s < samples; ++s) {
+            const float at =
+                std::clamp((d + (s + 0.5f) / samples) * step - 0.5f, 0.0f, float(side - 1));
+            const int near = int(at), far = std::min(near + 1, side - 1);
+            const float fraction = at - near;
+            taps.push_back({near, far, fraction, 1 - fraction});
+        }
+    return taps;
 }
 
-// The square scaled to size x size: each pixel averages the samples its area covers, so a
-// smaller thumbnail is smoothed rather than picked out of every n-th pixel.
+// One source row blended between each column tap's two pixels: three channels a tap.
+void BlendRow(const uint32_t* row, const std::vector<Tap>& columns, std::vector<float>* out) {
+    out->resize(columns.size() * 3);
+    float* o = out->data();
+    for (const Tap& t : columns) {
+        const uint32_t a = row[t.near], b = row[t.far];
+        for (int shift = 16; shift >= 0; shift -= 8, ++o)
+            *o = float((a >> shift) & 255) * t.nearWeight + float((b >> shift) & 255) * t.farWeight;
+    }
+}
+
+// The square scaled to size x size: each pixel averages the bilinear samples its area covers,
+// so a smaller thumbnail is smoothed rather than picked out of every n-th pixel. Each source
+// row is blended along the column taps once, for all the samples that fall on it; the sums
+// are the same, in the same order, as sampling each pixel and channel on its own.
 std::vector<uint32_t> Scale(const std::vector<uint32_t>& pixels, int side, int size) {
     const float step = float(side) / size;
     const int samples = std::max(1, int(std::ceil(step)));
+    const std::vector<Tap> columns = AxisTaps(side, size, samples, step);
+    const std::vector<Tap> rows = AxisTaps(side, size, samples, step);
+    // Blended rows by source row, the most recent few kept: the row taps only move down.
+    constexpr int kKept = 8;
+    int keptRow[kKept];
+    std::vector<float> kept[kKept];
+    std::fill(std::begin(keptRow), std::end(keptRow), -1);
+    int next = 0;
+    const auto blended = [&](int row) -> const float* {
+        for (int k = 0; k < kKept; ++k)
+            if (keptRow[k] == row) return kept[k].data();
+        const int k = next++ % kKept;
+        keptRow[k] = row;
+        BlendRow(pixels.data() + size_t(row) * side, columns, &kept[k]);
+        return kept[k].data();
+    };
     std::vector<uint32_t> scaled(size_t(size) * size);
-    for (int y = 0; y < size; ++y)
+    std::vector<float> sums(size_t(size) * 3);
+    for (int y = 0; y < size; ++y) {
+        std::fill(sums.begin(), sums.end(), 0.0f);
+        for (int sy = 0; sy < samples; ++sy) {
+            const Tap& ty = rows[size_t(y) * samples + sy];
+            const float* top = blended(ty.near);
+            const float* bottom = blended(ty.far);
+            for (int x = 0; x < size; ++x)
+                for (int sx = 0; sx < samples; ++sx) {
+                    const size_t at = (size_t(x) * samples + sx) * 3;
+                    for (int k = 0; k < 3; ++k)
+                        sums[size_t(x) * 3 + k] +=
+                            top[at + k] * ty.nearWeight + bottom[at + k] * ty.farWeight;
+                }
+        }
         for (int x = 0; x < size; ++x) {
             uint32_t rgb = 0;
-            for (int shift : {16, 8, 0}) {
-                float sum = 0;
-                for (int sy = 0; sy < samples; ++sy)
-                    for (int sx = 0; sx < samples; ++sx)
-                        sum += Sample(pixels, side, (x + (sx + 0.5f) / samples) * step - 0.5f,
-                                      (y + (sy + 0.5f) / samples) * step - 0.5f, shift);
-                rgb |= uint32_t(std::lround(sum / (samples * samples))) << shift;
-            }
+            for (int k = 0; k < 3; ++k)
+                rgb |= uint32_t(std::lround(sums[size_t(x) * 3 + k] / (samples * samples)))
+                       << (16 - 8 * k);
             scaled[size_t(y) * size + x] = rgb;
         }
+    }
     return scaled;
 }
 
