@@ -520,8 +520,8 @@ bool ReadSquare(int side, std::vector<uint32_t>* pixels) {
 
 // Where one sample along an axis falls: the two pixels either side and the weight of each.
 struct Tap {
-    int near, far;
-    float farWeight, nearWeight; // nearWeight = 1 - farWeight
+    int low, high;
+    float highWeight, lowWeight; // lowWeight = 1 - highWeight
 };
 
 // The samples of each scaled pixel along one axis, `samples` to a pixel, at the centres of
@@ -533,9 +533,9 @@ std::vector<Tap> AxisTaps(int side, int size, int samples, float step) {
         for (int s = 0; s < samples; ++s) {
             const float at =
                 std::clamp((d + (s + 0.5f) / samples) * step - 0.5f, 0.0f, float(side - 1));
-            const int near = int(at), far = std::min(near + 1, side - 1);
-            const float fraction = at - near;
-            taps.push_back({near, far, fraction, 1 - fraction});
+            const int low = int(at), high = std::min(low + 1, side - 1);
+            const float fraction = at - low;
+            taps.push_back({low, high, fraction, 1 - fraction});
         }
     return taps;
 }
@@ -545,9 +545,9 @@ void BlendRow(const uint32_t* row, const std::vector<Tap>& columns, std::vector<
     out->resize(columns.size() * 3);
     float* o = out->data();
     for (const Tap& t : columns) {
-        const uint32_t a = row[t.near], b = row[t.far];
+        const uint32_t a = row[t.low], b = row[t.high];
         for (int shift = 16; shift >= 0; shift -= 8, ++o)
-            *o = float((a >> shift) & 255) * t.nearWeight + float((b >> shift) & 255) * t.farWeight;
+            *o = float((a >> shift) & 255) * t.lowWeight + float((b >> shift) & 255) * t.highWeight;
     }
 }
 
@@ -580,14 +580,14 @@ std::vector<uint32_t> Scale(const std::vector<uint32_t>& pixels, int side, int s
         std::fill(sums.begin(), sums.end(), 0.0f);
         for (int sy = 0; sy < samples; ++sy) {
             const Tap& ty = rows[size_t(y) * samples + sy];
-            const float* top = blended(ty.near);
-            const float* bottom = blended(ty.far);
+            const float* top = blended(ty.low);
+            const float* bottom = blended(ty.high);
             for (int x = 0; x < size; ++x)
                 for (int sx = 0; sx < samples; ++sx) {
                     const size_t at = (size_t(x) * samples + sx) * 3;
                     for (int k = 0; k < 3; ++k)
                         sums[size_t(x) * 3 + k] +=
-                            top[at + k] * ty.nearWeight + bottom[at + k] * ty.farWeight;
+                            top[at + k] * ty.lowWeight + bottom[at + k] * ty.highWeight;
                 }
         }
         for (int x = 0; x < size; ++x) {
