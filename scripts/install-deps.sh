@@ -7,7 +7,7 @@ set -euo pipefail
 
 run_packages=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libsdl2-image-dev
+  libsdl2-dev libsdl2-image-dev libpng-dev
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libfreetype-dev libfontconfig-dev fonts-noto-cjk
   fonts-ipafont-gothic # the HUD's Gothic

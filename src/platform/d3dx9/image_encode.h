@@ -1,4 +1,4 @@
-// Image files written for D3DXSaveSurfaceToFileA, one implementation per system (SDL_image on
+// Image files written for D3DXSaveSurfaceToFileA, one implementation per system (libpng and SDL on
 // Linux, WIC on Windows).
 #pragma once
 
