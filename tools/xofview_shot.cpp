@@ -479,8 +479,9 @@ int DrawThumbnailScene() {
     return side;
 }
 
-// The back buffer's pixels as 0xRRGGBB, row after row, side x side from its top left.
-bool ReadSquare(int side, std::vector<uint32_t>* pixels) {
+// The back buffer's pixels as red, green and blue levels (0..255, three floats a pixel), row
+// after row, side x side from its top left.
+bool ReadSquare(int side, std::vector<float>* channels) {
     IDirect3DDevice9* device = viewer.device;
     IDirect3DSurface9* backBuffer = nullptr;
     IDirect3DSurface9* copy = nullptr;
@@ -495,20 +496,28 @@ bool ReadSquare(int side, std::vector<uint32_t>* pixels) {
                 device->GetRenderTargetData(backBuffer, copy) == 0 &&
                 copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == 0;
     if (read) {
-        pixels->resize(size_t(side) * side);
+        // 5- and 6-bit levels widened to the nearest of 256.
+        float five[32], six[64];
+        for (uint32_t v = 0; v < 64; ++v) {
+            if (v < 32) five[v] = float((v * 255 + 15) / 31);
+            six[v] = float((v * 255 + 31) / 63);
+        }
+        channels->resize(size_t(side) * side * 3);
+        float* out = channels->data();
         for (int y = 0; y < side; ++y) {
             const char* row = static_cast<const char*>(locked.pBits) + size_t(y) * locked.Pitch;
-            for (int x = 0; x < side; ++x) {
-                uint32_t rgb;
+            for (int x = 0; x < side; ++x, out += 3) {
                 if (desc.Format == D3DFMT_R5G6B5) {
                     const uint16_t p = reinterpret_cast<const uint16_t*>(row)[x];
-                    const uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
-                    rgb = ((r * 255 + 15) / 31) << 16 | ((g * 255 + 31) / 63) << 8 |
-                          (b * 255 + 15) / 31;
+                    out[0] = five[(p >> 11) & 31];
+                    out[1] = six[(p >> 5) & 63];
+                    out[2] = five[p & 31];
                 } else {
-                    rgb = reinterpret_cast<const uint32_t*>(row)[x] & 0xFFFFFF;
+                    const uint32_t p = reinterpret_cast<const uint32_t*>(row)[x];
+                    out[0] = float((p >> 16) & 255);
+                    out[1] = float((p >> 8) & 255);
+                    out[2] = float(p & 255);
                 }
-                (*pixels)[size_t(y) * side + x] = rgb;
             }
         }
         copy->UnlockRect();
@@ -540,22 +549,28 @@ std::vector<Tap> AxisTaps(int side, int size, int samples, float step) {
     return taps;
 }
 
-// One source row blended between each column tap's two pixels: three channels a tap.
-void BlendRow(const uint32_t* row, const std::vector<Tap>& columns, std::vector<float>* out) {
+// One source row (three channels a pixel) blended between each column tap's two pixels.
+void BlendRow(const float* row, const std::vector<Tap>& columns, std::vector<float>* out) {
     out->resize(columns.size() * 3);
     float* o = out->data();
     for (const Tap& t : columns) {
-        const uint32_t a = row[t.low], b = row[t.high];
-        for (int shift = 16; shift >= 0; shift -= 8, ++o)
-            *o = float((a >> shift) & 255) * t.lowWeight + float((b >> shift) & 255) * t.highWeight;
+        const float *a = row + size_t(t.low) * 3, *b = row + size_t(t.high) * 3;
+        for (int k = 0; k < 3; ++k, ++o)
+            *o = a[k] * t.lowWeight + b[k] * t.highWeight;
     }
+}
+
+// std::lround for a level (0 <= v < 2^23), without the library call: the fraction is exact.
+uint32_t RoundLevel(float v) {
+    const uint32_t whole = uint32_t(v);
+    return whole + (v - float(whole) >= 0.5f);
 }
 
 // The square scaled to size x size: each pixel averages the bilinear samples its area covers,
 // so a smaller thumbnail is smoothed rather than picked out of every n-th pixel. Each source
 // row is blended along the column taps once, for all the samples that fall on it; the sums
 // are the same, in the same order, as sampling each pixel and channel on its own.
-std::vector<uint32_t> Scale(const std::vector<uint32_t>& pixels, int side, int size) {
+std::vector<uint32_t> Scale(const std::vector<float>& channels, int side, int size) {
     const float step = float(side) / size;
     const int samples = std::max(1, int(std::ceil(step)));
     const std::vector<Tap> columns = AxisTaps(side, size, samples, step);
@@ -571,7 +586,7 @@ std::vector<uint32_t> Scale(const std::vector<uint32_t>& pixels, int side, int s
             if (keptRow[k] == row) return kept[k].data();
         const int k = next++ % kKept;
         keptRow[k] = row;
-        BlendRow(pixels.data() + size_t(row) * side, columns, &kept[k]);
+        BlendRow(channels.data() + size_t(row) * side * 3, columns, &kept[k]);
         return kept[k].data();
     };
     std::vector<uint32_t> scaled(size_t(size) * size);
@@ -593,8 +608,7 @@ std::vector<uint32_t> Scale(const std::vector<uint32_t>& pixels, int side, int s
         for (int x = 0; x < size; ++x) {
             uint32_t rgb = 0;
             for (int k = 0; k < 3; ++k)
-                rgb |= uint32_t(std::lround(sums[size_t(x) * 3 + k] / (samples * samples)))
-                       << (16 - 8 * k);
+                rgb |= RoundLevel(sums[size_t(x) * 3 + k] / (samples * samples)) << (16 - 8 * k);
             scaled[size_t(y) * size + x] = rgb;
         }
     }
@@ -622,7 +636,7 @@ bool WritePng(const std::vector<uint32_t>& pixels, int size, const std::string& 
 
 bool ShootThumbnail(int size, const std::string& ansiOut) {
     const int side = DrawThumbnailScene();
-    std::vector<uint32_t> square;
+    std::vector<float> square;
     if (!ReadSquare(side, &square)) return false;
     return WritePng(Scale(square, side, size), size, ansiOut);
 }
