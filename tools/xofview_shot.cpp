@@ -549,15 +549,21 @@ std::vector<Tap> AxisTaps(int side, int size, int samples, float step) {
     return taps;
 }
 
-// One source row (three channels a pixel) blended between each column tap's two pixels.
-void BlendRow(const float* row, const std::vector<Tap>& columns, std::vector<float>* out) {
+// One source row (three channels a pixel) blended between each column tap's two pixels, `size`
+// pixels of `samples` taps each. The result is one plane per sample: plane s holds every
+// pixel's sample s, three channels each, so the column sums below run over contiguous floats.
+void BlendRow(const float* row, const std::vector<Tap>& columns, int size, int samples,
+              std::vector<float>* out) {
     out->resize(columns.size() * 3);
-    float* o = out->data();
-    for (const Tap& t : columns) {
-        const float *a = row + size_t(t.low) * 3, *b = row + size_t(t.high) * 3;
-        for (int k = 0; k < 3; ++k, ++o)
-            *o = a[k] * t.lowWeight + b[k] * t.highWeight;
-    }
+    float* const planes = out->data();
+    for (int x = 0; x < size; ++x)
+        for (int s = 0; s < samples; ++s) {
+            const Tap& t = columns[size_t(x) * samples + s];
+            const float *a = row + size_t(t.low) * 3, *b = row + size_t(t.high) * 3;
+            float* o = planes + (size_t(s) * size + x) * 3;
+            for (int k = 0; k < 3; ++k)
+                o[k] = a[k] * t.lowWeight + b[k] * t.highWeight;
+        }
 }
 
 // std::lround for a level (0 <= v < 2^23), without the library call: the fraction is exact.
@@ -586,7 +592,7 @@ std::vector<uint32_t> Scale(const std::vector<float>& channels, int side, int si
             if (keptRow[k] == row) return kept[k].data();
         const int k = next++ % kKept;
         keptRow[k] = row;
-        BlendRow(channels.data() + size_t(row) * side * 3, columns, &kept[k]);
+        BlendRow(channels.data() + size_t(row) * side * 3, columns, size, samples, &kept[k]);
         return kept[k].data();
     };
     std::vector<uint32_t> scaled(size_t(size) * size);
@@ -595,15 +601,17 @@ std::vector<uint32_t> Scale(const std::vector<float>& channels, int side, int si
         std::fill(sums.begin(), sums.end(), 0.0f);
         for (int sy = 0; sy < samples; ++sy) {
             const Tap& ty = rows[size_t(y) * samples + sy];
+            const float lowWeight = ty.lowWeight, highWeight = ty.highWeight;
             const float* top = blended(ty.low);
             const float* bottom = blended(ty.high);
-            for (int x = 0; x < size; ++x)
-                for (int sx = 0; sx < samples; ++sx) {
-                    const size_t at = (size_t(x) * samples + sx) * 3;
-                    for (int k = 0; k < 3; ++k)
-                        sums[size_t(x) * 3 + k] +=
-                            top[at + k] * ty.lowWeight + bottom[at + k] * ty.highWeight;
-                }
+            float* const sum = sums.data();
+            const size_t plane = size_t(size) * 3;
+            for (int sx = 0; sx < samples; ++sx) {
+                const float* t = top + sx * plane;
+                const float* b = bottom + sx * plane;
+                for (size_t i = 0; i < plane; ++i)
+                    sum[i] += t[i] * lowWeight + b[i] * highWeight;
+            }
         }
         for (int x = 0; x < size; ++x) {
             uint32_t rgb = 0;
