@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -479,52 +480,46 @@ int DrawThumbnailScene() {
     return side;
 }
 
-// The back buffer's pixels as red, green and blue levels (0..255, three floats a pixel), row
-// after row, side x side from its top left.
-bool ReadSquare(int side, std::vector<float>* channels) {
-    IDirect3DDevice9* device = viewer.device;
-    IDirect3DSurface9* backBuffer = nullptr;
-    IDirect3DSurface9* copy = nullptr;
-    D3DSURFACE_DESC desc = {};
-    D3DLOCKED_RECT locked = {};
-    bool read = device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer) == 0 &&
-                backBuffer->GetDesc(&desc) == 0 &&
-                (desc.Format == D3DFMT_R5G6B5 || desc.Format == D3DFMT_X8R8G8B8 ||
-                 desc.Format == D3DFMT_A8R8G8B8) &&
-                device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                                    D3DPOOL_SYSTEMMEM, &copy, nullptr) == 0 &&
-                device->GetRenderTargetData(backBuffer, copy) == 0 &&
-                copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == 0;
-    if (read) {
-        // 5- and 6-bit levels widened to the nearest of 256.
-        float five[32], six[64];
-        for (uint32_t v = 0; v < 64; ++v) {
-            if (v < 32) five[v] = float((v * 255 + 15) / 31);
-            six[v] = float((v * 255 + 31) / 63);
-        }
-        channels->resize(size_t(side) * side * 3);
-        float* out = channels->data();
-        for (int y = 0; y < side; ++y) {
-            const char* row = static_cast<const char*>(locked.pBits) + size_t(y) * locked.Pitch;
-            for (int x = 0; x < side; ++x, out += 3) {
-                if (desc.Format == D3DFMT_R5G6B5) {
-                    const uint16_t p = reinterpret_cast<const uint16_t*>(row)[x];
-                    out[0] = five[(p >> 11) & 31];
-                    out[1] = six[(p >> 5) & 63];
-                    out[2] = five[p & 31];
-                } else {
-                    const uint32_t p = reinterpret_cast<const uint32_t*>(row)[x];
-                    out[0] = float((p >> 16) & 255);
-                    out[1] = float((p >> 8) & 255);
-                    out[2] = float(p & 255);
-                }
+// The drawn square as the back buffer's copy holds it, locked: side x side from its top left.
+struct Square {
+    const char* bits;
+    int pitch;
+    D3DFORMAT format; // R5G6B5, X8R8G8B8 or A8R8G8B8
+    int side;
+};
+
+// Row y of the square as red, green and blue levels (0..255), three floats a pixel. Rows are
+// widened one at a time, as they are blended: a whole square of floats is megabytes of fresh
+// pages, which cost more than the arithmetic they would save.
+void WidenRow(const Square& square, int y, float* out) {
+    const char* row = square.bits + size_t(y) * square.pitch;
+    if (square.format == D3DFMT_R5G6B5) {
+        // 5- and 6-bit levels to the nearest of 256.
+        static const auto levels = [] {
+            std::array<float, 96> table{}; // 32 five-bit levels, then 64 six-bit ones
+            for (uint32_t v = 0; v < 64; ++v) {
+                if (v < 32) table[v] = float((v * 255 + 15) / 31);
+                table[32 + v] = float((v * 255 + 31) / 63);
             }
+            return table;
+        }();
+        const float *five = levels.data(), *six = five + 32;
+        for (int x = 0; x < square.side; ++x, out += 3) {
+            uint16_t p;
+            std::memcpy(&p, row + size_t(x) * 2, 2);
+            out[0] = five[(p >> 11) & 31];
+            out[1] = six[(p >> 5) & 63];
+            out[2] = five[p & 31];
         }
-        copy->UnlockRect();
+        return;
     }
-    if (copy) copy->Release();
-    if (backBuffer) backBuffer->Release();
-    return read;
+    for (int x = 0; x < square.side; ++x, out += 3) {
+        uint32_t p;
+        std::memcpy(&p, row + size_t(x) * 4, 4);
+        out[0] = float((p >> 16) & 255);
+        out[1] = float((p >> 8) & 255);
+        out[2] = float(p & 255);
+    }
 }
 
 // Where one sample along an axis falls: the two pixels either side and the weight of each.
@@ -576,7 +571,8 @@ uint32_t RoundLevel(float v) {
 // so a smaller thumbnail is smoothed rather than picked out of every n-th pixel. Each source
 // row is blended along the column taps once, for all the samples that fall on it; the sums
 // are the same, in the same order, as sampling each pixel and channel on its own.
-std::vector<uint32_t> Scale(const std::vector<float>& channels, int side, int size) {
+std::vector<uint32_t> Scale(const Square& square, int size) {
+    const int side = square.side;
     const float step = float(side) / size;
     const int samples = std::max(1, int(std::ceil(step)));
     const std::vector<Tap> columns = AxisTaps(side, size, samples, step);
@@ -585,6 +581,7 @@ std::vector<uint32_t> Scale(const std::vector<float>& channels, int side, int si
     constexpr int kKept = 8;
     int keptRow[kKept];
     std::vector<float> kept[kKept];
+    std::vector<float> widened(size_t(side) * 3);
     std::fill(std::begin(keptRow), std::end(keptRow), -1);
     int next = 0;
     const auto blended = [&](int row) -> const float* {
@@ -592,7 +589,8 @@ std::vector<uint32_t> Scale(const std::vector<float>& channels, int side, int si
             if (keptRow[k] == row) return kept[k].data();
         const int k = next++ % kKept;
         keptRow[k] = row;
-        BlendRow(channels.data() + size_t(row) * side * 3, columns, size, samples, &kept[k]);
+        WidenRow(square, row, widened.data());
+        BlendRow(widened.data(), columns, size, samples, &kept[k]);
         return kept[k].data();
     };
     std::vector<uint32_t> scaled(size_t(size) * size);
@@ -623,6 +621,31 @@ std::vector<uint32_t> Scale(const std::vector<float>& channels, int side, int si
     return scaled;
 }
 
+// The back buffer's square, copied and locked, scaled to size x size into `scaled`.
+bool ReadAndScaleSquare(int side, int size, std::vector<uint32_t>* scaled) {
+    IDirect3DDevice9* device = viewer.device;
+    IDirect3DSurface9* backBuffer = nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    D3DSURFACE_DESC desc = {};
+    D3DLOCKED_RECT locked = {};
+    bool read = device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer) == 0 &&
+                backBuffer->GetDesc(&desc) == 0 &&
+                (desc.Format == D3DFMT_R5G6B5 || desc.Format == D3DFMT_X8R8G8B8 ||
+                 desc.Format == D3DFMT_A8R8G8B8) &&
+                device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                                    D3DPOOL_SYSTEMMEM, &copy, nullptr) == 0 &&
+                device->GetRenderTargetData(backBuffer, copy) == 0 &&
+                copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == 0;
+    if (read) {
+        *scaled =
+            Scale({static_cast<const char*>(locked.pBits), locked.Pitch, desc.Format, side}, size);
+        copy->UnlockRect();
+    }
+    if (copy) copy->Release();
+    if (backBuffer) backBuffer->Release();
+    return read;
+}
+
 bool WritePng(const std::vector<uint32_t>& pixels, int size, const std::string& ansiOut) {
     IDirect3DSurface9* surface = nullptr;
     D3DLOCKED_RECT locked = {};
@@ -644,9 +667,8 @@ bool WritePng(const std::vector<uint32_t>& pixels, int size, const std::string& 
 
 bool ShootThumbnail(int size, const std::string& ansiOut) {
     const int side = DrawThumbnailScene();
-    std::vector<float> square;
-    if (!ReadSquare(side, &square)) return false;
-    return WritePng(Scale(square, side, size), size, ansiOut);
+    std::vector<uint32_t> scaled;
+    return ReadAndScaleSquare(side, size, &scaled) && WritePng(scaled, size, ansiOut);
 }
 
 } // namespace
