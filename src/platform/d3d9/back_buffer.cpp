@@ -3,6 +3,7 @@
 
 #include "device.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace d3d9 {
@@ -26,6 +27,9 @@ namespace {
 uint32_t MaxLevel(uint8_t bits) {
     return (1u << bits) - 1;
 }
+
+// Rows of a 16-bit target read at a time (64 rows of 900 pixels: 460 KB).
+constexpr UINT kReadBandRows = 64;
 
 // A 16-bit channel to the nearest level of an n-bit one. 65535 is odd, so there are no ties.
 uint32_t Narrow(uint32_t wide, uint8_t bits) {
@@ -104,9 +108,6 @@ void BackBuffer::Read(uint8_t* pixels, UINT pitch) {
         // Each 16-bit channel rounded to the nearest level of the format, as Direct3D stores;
         // narrow formats are 16-bit words. Bits above the format's channels (X1R5G5B5's X)
         // read 1.
-        wide_.resize(size_t(width_) * height_ * 4);
-        glReadPixels(0, 0, GLsizei(width_), GLsizei(height_), GL_RGBA, GL_UNSIGNED_SHORT,
-                     wide_.data());
         // Each channel's 16-bit values to its levels, looked up: the division per channel and
         // pixel was most of a read.
         const uint8_t* bits = color_->bits;
@@ -124,16 +125,26 @@ void BackBuffer::Read(uint8_t* pixels, UINT pitch) {
                        alphaShift = redShift + bits[0];
         // Alpha's table is all zeros for a format without it, whose top bits read 1.
         const uint32_t unused = bits[3] ? 0 : ~0u << alphaShift;
-        // GL's rows run bottom up; Direct3D's memory starts with the top row.
-        for (UINT y = 0; y < height_; ++y) {
-            const uint16_t* c = wide_.data() + size_t(height_ - 1 - y) * width_ * 4;
-            uint8_t* row = pixels + size_t(y) * pitch;
-            for (UINT x = 0; x < width_; ++x, c += 4) {
-                const uint32_t packed = uint32_t(blue[c[2]]) | uint32_t(green[c[1]]) << greenShift |
-                                        uint32_t(red[c[0]]) << redShift |
-                                        uint32_t(alpha[c[3]]) << alphaShift | unused;
-                const uint16_t value = uint16_t(packed);
-                memcpy(row + size_t(x) * 2, &value, 2);
+        // Read in bands of rows through one small buffer: the whole target at 8 bytes a pixel
+        // would be megabytes of fresh pages at every read, which cost more than the extra calls.
+        const UINT band = std::min<UINT>(height_, kReadBandRows);
+        wide_.resize(size_t(width_) * band * 4);
+        for (UINT top = 0; top < height_; top += band) {
+            const UINT rows = std::min(band, height_ - top);
+            // GL's rows run bottom up; Direct3D's memory starts with the top row.
+            glReadPixels(0, GLint(height_ - top - rows), GLsizei(width_), GLsizei(rows), GL_RGBA,
+                         GL_UNSIGNED_SHORT, wide_.data());
+            for (UINT y = top; y < top + rows; ++y) {
+                const uint16_t* c = wide_.data() + size_t(top + rows - 1 - y) * width_ * 4;
+                uint8_t* row = pixels + size_t(y) * pitch;
+                for (UINT x = 0; x < width_; ++x, c += 4) {
+                    const uint32_t packed = uint32_t(blue[c[2]]) |
+                                            uint32_t(green[c[1]]) << greenShift |
+                                            uint32_t(red[c[0]]) << redShift |
+                                            uint32_t(alpha[c[3]]) << alphaShift | unused;
+                    const uint16_t value = uint16_t(packed);
+                    memcpy(row + size_t(x) * 2, &value, 2);
+                }
             }
         }
         return;
