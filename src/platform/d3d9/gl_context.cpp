@@ -75,8 +75,8 @@ const GlLimits* ProcessGlLimits() {
     static std::optional<GlLimits> probed;
     static bool tried = false;
     if (tried) return probed ? &*probed : nullptr;
-    // The compiler's set-up goes on beside the probe and the device (the application's window
-    // has usually loaded the GL's libraries by now).
+    // The compiler's set-up goes on beside the probe and the device (a windowed program's first
+    // window has started it already).
     StartGlWarmUp();
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
     SDL_GLContext previousContext = SDL_GL_GetCurrentContext();

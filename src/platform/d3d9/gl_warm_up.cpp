@@ -8,6 +8,7 @@
 #include "gl_warm_up.h"
 
 #include "gl_api.h"
+#include "win32/start_up_tasks.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -110,7 +111,10 @@ struct WarmUp {
     bool abandoned = false; // the process is ending: leave everything as it is
 };
 
-WarmUp* warmUp = nullptr; // set once, by the thread that starts it
+// Set once, by whichever thread starts the warm-up: the first window's start-up tasks or the
+// first Direct3D object, on the application's thread.
+std::atomic<WarmUp*> warmUp{nullptr};
+std::atomic<bool> startClaimed{false};
 std::atomic<bool> releaseAsked{false};
 
 // Runs on the warm-up thread. The context stays until the device's own context has compiled,
@@ -164,40 +168,54 @@ void Join(WarmUp& w) {
 // A process that ends without releasing Direct3D waits for the draw in flight, if any, and
 // leaves the parked thread to the exit.
 void AbandonAtExit() {
-    if (!warmUp) return;
-    Tell(*warmUp, &WarmUp::abandoned);
-    Join(*warmUp);
+    WarmUp* w = warmUp.load(std::memory_order_acquire);
+    if (!w) return;
+    Tell(*w, &WarmUp::abandoned);
+    Join(*w);
 }
 
 // A forked child has no warm-up thread, only the record of one (and maybe a lock held by it).
 void ForgetInChild() {
-    warmUp = nullptr;
+    warmUp.store(nullptr, std::memory_order_relaxed);
 }
+
+// The window system's set-up is the longest wait before a device can exist (tens of
+// milliseconds); a windowed program starts the warm-up with its first window, not its first
+// Direct3D object, so that the compiler is ready before the device's first draw.
+[[maybe_unused]] const bool kStartedWithFirstWindow =
+    (win32::AddStartUpTask([] { StartGlWarmUp(); }), true);
 
 } // namespace
 
 void StartGlWarmUp() {
     // On one core the warm-up would only take turns with the start-up it is meant to shorten.
-    if (warmUp || std::thread::hardware_concurrency() < 2) return;
-    warmUp = new WarmUp;
+    if (std::thread::hardware_concurrency() < 2 || startClaimed.exchange(true)) return;
+    auto* w = new WarmUp;
     try {
-        warmUp->thread = std::thread(Run, std::ref(*warmUp));
+        w->thread = std::thread(Run, std::ref(*w));
     } catch (const std::system_error&) {
+        delete w;
         return; // no thread: the device does the set-up itself, as it would anyway
     }
+    warmUp.store(w, std::memory_order_release);
     std::atexit(AbandonAtExit);
     pthread_atfork(nullptr, nullptr, ForgetInChild);
 }
 
+// A release that comes while another thread is still starting the warm-up finds no record and
+// is not kept: the warm-up's context then stays until the last Direct3D object goes or the
+// process ends, a few hundred kilobytes of nothing in use.
 void ReleaseGlWarmUp() {
-    if (!warmUp || releaseAsked.exchange(true)) return;
-    Tell(*warmUp, &WarmUp::released);
+    WarmUp* w = warmUp.load(std::memory_order_acquire);
+    if (!w || releaseAsked.exchange(true)) return;
+    Tell(*w, &WarmUp::released);
 }
 
 void FinishGlWarmUp() {
-    if (!warmUp) return;
-    Tell(*warmUp, &WarmUp::released);
-    Join(*warmUp);
+    WarmUp* w = warmUp.load(std::memory_order_acquire);
+    if (!w) return;
+    Tell(*w, &WarmUp::released);
+    Join(*w);
 }
 
 } // namespace d3d9
