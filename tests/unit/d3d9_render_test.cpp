@@ -837,6 +837,42 @@ TEST(PresentTest, StretchesTheBackBufferOverAWindowOfAnotherSize) {
     DestroyWindow(window);
 }
 
+// A same-size Present shows every stored level of a 565 back buffer as the nearest 8-bit value:
+// bands of all 32 red and blue and 64 green levels, under alphas the draws leave behind.
+TEST_F(RenderTest, PresentShowsEveryStoredLevelExactly) {
+    for (int band = 0; band < 64; ++band) {
+        const LONG x = band * 14;
+        const D3DRECT r{x, 0, x + 14, 690};
+        const int level5 = band / 2, level6 = band;
+        const D3DCOLOR colour =
+            D3DCOLOR_ARGB(band * 4, level5 * 255 / 31, level6 * 255 / 63, (31 - level5) * 255 / 31);
+        device->Clear(1, &r, D3DCLEAR_TARGET, colour, 1.0f, 0);
+    }
+    const std::vector<uint16_t> stored = ReadBackBuffer();
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    std::vector<uint8_t> shown(size_t(kWidth) * kHeight * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, GLsizei(kWidth), GLsizei(kHeight), GL_RGBA, GL_UNSIGNED_BYTE, shown.data());
+    auto nearest = [](int level, int max) { return (level * 255 + max / 2) / max; };
+    int wrong = 0;
+    for (int band = 0; band < 64; ++band) {
+        for (int y : {0, 345, 689}) {
+            const int x = band * 14 + 7;
+            const uint16_t p = At(stored, x, y);
+            const uint8_t* q = &shown[(size_t(kHeight - 1 - y) * kWidth + x) * 4];
+            const int expected[4] = {nearest(p >> 11, 31), nearest((p >> 5) & 63, 63),
+                                     nearest(p & 31, 31), 255};
+            for (int c = 0; c < 4; ++c)
+                if (q[c] != expected[c] && ++wrong <= 8)
+                    ADD_FAILURE() << "band " << band << " row " << y << " channel " << c
+                                  << ": shown " << int(q[c]) << ", stored level gives "
+                                  << expected[c];
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(RenderTest, PresentKeepsToSixtyFramesASecondWhereTheDriverDoesNotWait) {
     ASSERT_TRUE(d3d9::PresentPacing());
     ClearTo(kClearColor);

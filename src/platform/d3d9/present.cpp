@@ -60,20 +60,33 @@ void Device::PaceAfterSwap(std::chrono::steady_clock::duration swapTime) {
 
 // A rectangle over the whole viewport whose corners sample the source rectangle's corners
 // (uSourceRect: left, bottom, right, top in texture coordinates).
+//
+// Its varyings are shaped as the device's own programs for pre-transformed, coloured, textured
+// vertices shape theirs (a colour read whole, a texture coordinate pair, in that order), so that
+// llvmpipe, which generates triangle set-up code for each distinct fragment-input layout per
+// context and caches none of it, reuses what it made for a viewer's overlay instead of spending
+// some 4 ms at the first Present. The colour is 1.0 in every channel, from four distinct
+// expressions the compiler cannot fold (a constant, or one value in all four, would be moved
+// into the fragment shader or packed, and the layout would differ again); the texel is
+// multiplied by exactly 1.0 and the alpha written is exactly 1.0, so the pixels are the same.
 constexpr const char* kPresentVertexShader = R"(#version 330 core
 uniform vec4 uSourceRect;
-out vec2 vTex;
+out vec4 vDiffuse;
+out vec2 vTex0;
 void main() {
     vec2 corner = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1));
-    vTex = mix(uSourceRect.xy, uSourceRect.zw, corner);
+    vDiffuse = vec4(float(gl_VertexID >= 0), float(gl_VertexID >= -1), float(gl_VertexID >= -2),
+                    float(gl_VertexID >= -3));
+    vTex0 = mix(uSourceRect.xy, uSourceRect.zw, corner);
     gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
 }
 )";
 constexpr const char* kPresentFragmentShader = R"(#version 330 core
 uniform sampler2D uImage;
-in vec2 vTex;
+in vec4 vDiffuse;
+in vec2 vTex0;
 out vec4 fragColor;
-void main() { fragColor = vec4(texture(uImage, vTex).rgb, 1.0); }
+void main() { fragColor = vec4(texture(uImage, vTex0).rgb * vDiffuse.rgb, vDiffuse.a); }
 )";
 
 GLuint Device::AttributelessVertexArray() {
