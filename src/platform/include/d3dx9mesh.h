@@ -69,6 +69,8 @@ struct D3DXATTRIBUTERANGE {
 struct ID3DXBaseMesh;
 struct ID3DXMesh;
 typedef ID3DXMesh* LPD3DXMESH;
+struct ID3DXSkinInfo;
+typedef ID3DXSkinInfo* LPD3DXSKININFO;
 
 inline const IID IID_ID3DXBaseMesh = {
     0x7ed943dd, 0x52e8, 0x40b5, {0xa8, 0xd8, 0x76, 0x68, 0x5c, 0x40, 0x63, 0x30}};
