@@ -6,6 +6,7 @@
 #include "controls/controls.h"
 #include "graphics/graphics.h"
 #include "render/frame.h"
+#include "scene/camera.h"
 #include "scene/mesh_model.h"
 
 #include <d3d9.h>
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,9 @@ const char kUsage[] =
     "\n"
     "  --model FILE         the model to load instead of op.x\n"
     "  --frame N            the frame to write, counted from 1 (default 1)\n"
+    "  --fit                fit the view to each model as it comes in, as xofview FILE opens\n"
+    "                       one: the model whole, the mouse at the middle (lastMouseX=400);\n"
+    "                       --set values are applied after the fit\n"
     "  --out FILE           the PNG to write (default xofview-shot.png)\n"
     "                       Repeated --model M --out P pairs shoot several models in one run:\n"
     "                       the device starts once and each next model comes in as a dropped\n"
@@ -52,7 +57,7 @@ const char kUsage[] =
     "                       follows), heading lookHeight modelYaw (floats),\n"
     "                       eyePosition modelPosition (x,y,z), lastMouseX lastMouseY\n"
     "  --keys KEYS@FROM-TO  hold keys during frames FROM..TO; repeatable (not on Windows).\n"
-    "                       KEYS is a comma list: A..Z, 0..9, Esc, PageUp, PageDown,\n"
+    "                       KEYS is a comma list: A..Z, 0..9, Esc, PageUp, PageDown, Home,\n"
     "                       Num0..Num9, NumAdd, NumSubtract, NumMultiply, NumDivide\n"
     "  --help               this text\n"
     "  --version            the version\n"
@@ -88,6 +93,7 @@ struct Options {
     std::vector<Shot> shots;
     int thumbnailSize = 0; // 0: frames of the viewer, not thumbnails
     int frame = 1;
+    bool fit = false; // --fit
     std::vector<std::string> settings;
     std::vector<HeldKeys> held;
 };
@@ -135,9 +141,10 @@ struct KeyName {
 };
 
 const KeyName kKeyNames[] = {
-    {"Esc", VK_ESCAPE},       {"PageUp", VK_PRIOR},         {"PageDown", VK_NEXT},
-    {"NumAdd", VK_ADD},       {"NumSubtract", VK_SUBTRACT}, {"NumMultiply", VK_MULTIPLY},
-    {"NumDivide", VK_DIVIDE},
+    {"Esc", VK_ESCAPE},           {"PageUp", VK_PRIOR},
+    {"PageDown", VK_NEXT},        {"Home", VK_HOME},
+    {"NumAdd", VK_ADD},           {"NumSubtract", VK_SUBTRACT},
+    {"NumMultiply", VK_MULTIPLY}, {"NumDivide", VK_DIVIDE},
 };
 
 int VirtualKeyOf(const std::string& name) {
@@ -261,7 +268,7 @@ int ParseThumbnails(int argc, char** argv, int i, Options* options) {
 
 void CheckShots(Options* options, bool thumbnails, bool framesAsked) {
     if (thumbnails && (framesAsked || options->thumbnailSize == 0))
-        Fail("--thumbnail takes no --model, --out, --frame, --set or --keys");
+        Fail("--thumbnail takes no --model, --out, --frame, --fit, --set or --keys");
     if (options->shots.empty()) options->shots.push_back({"op.x", ""});
     if (options->shots.size() == 1 && options->shots[0].out.empty())
         options->shots[0].out = "xofview-shot.png";
@@ -289,10 +296,14 @@ Options ParseOptions(int argc, char** argv) {
             i = ParseThumbnails(argc, argv, i, &options);
             continue;
         }
+        framesAsked = true;
+        if (arg == "--fit") {
+            options.fit = true;
+            continue;
+        }
         if (i + 1 >= argc) Fail("unknown option or missing value: " + arg);
         const std::string value = argv[++i];
         long number = 0;
-        framesAsked = true;
         if (arg == "--model") {
             options.shots.push_back({value, ""});
         } else if (arg == "--out") {
@@ -388,7 +399,8 @@ bool BringInModel(const Options& options, size_t i) {
         std::string ansiModel;
         StartViewer(AnsiName(options.shots[0].model, kLongestModelFile, &ansiModel)
                         ? ansiModel.c_str()
-                        : "");
+                        : "",
+                    options.fit);
         for (const std::string& setting : options.settings)
             ApplySetting(setting);
         return viewer.model && viewer.model->mesh;
@@ -396,7 +408,9 @@ bool BringInModel(const Options& options, size_t i) {
     const MeshModel* before = viewer.model;
     if (!DropFile(options.shots[i].model)) return false;
     // A drop that loads replaces the model; one that does not keeps it.
-    return DispatchWaitingMessages() && viewer.model != before;
+    if (!DispatchWaitingMessages() || viewer.model == before) return false;
+    if (options.fit) FitViewToModel();
+    return true;
 }
 
 // Frames 1..options.frame of the viewer, the last one written to the shot's PNG.
@@ -417,49 +431,24 @@ bool ShootFrames(const Options& options, const std::string& ansiOut) {
     return true;
 }
 
-// The centre of the model's bounding box and the radius of the sphere about it that holds every
-// vertex. False for a model with no vertices.
-bool ModelBounds(ID3DXMesh* mesh, D3DXVECTOR3* centre, float* radius) {
-    const DWORD count = mesh ? mesh->GetNumVertices() : 0;
-    const DWORD stride = count ? mesh->GetNumBytesPerVertex() : 0;
-    void* data = nullptr;
-    if (count == 0 || mesh->LockVertexBuffer(D3DLOCK_READONLY, &data) != 0) return false;
-    auto position = [&](DWORD i) {
-        return *reinterpret_cast<const D3DXVECTOR3*>(static_cast<const char*>(data) + i * stride);
-    };
-    D3DXVECTOR3 low = position(0), high = position(0);
-    for (DWORD i = 1; i < count; ++i) {
-        const D3DXVECTOR3 p = position(i);
-        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
-        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
-    }
-    *centre = {(low.x + high.x) / 2, (low.y + high.y) / 2, (low.z + high.z) / 2};
-    float farthest = 0.0f;
-    for (DWORD i = 0; i < count; ++i) {
-        const D3DXVECTOR3 p = position(i);
-        const float dx = p.x - centre->x, dy = p.y - centre->y, dz = p.z - centre->z;
-        farthest = std::max(farthest, dx * dx + dy * dy + dz * dz);
-    }
-    mesh->UnlockVertexBuffer();
-    *radius = std::sqrt(farthest);
-    return std::isfinite(*radius);
-}
-
 // Draws the model alone into a square viewport of the back buffer, centred on its bounds and
 // seen along the viewer's starting line of sight, lit by the viewer's light. Returns the side.
 int DrawThumbnailScene() {
     const int side = std::min(viewer.backBufferWidth, viewer.backBufferHeight);
-    D3DXVECTOR3 centre = {0, 0, 0};
-    float radius = 0.0f;
-    if (!ModelBounds(viewer.model->mesh, &centre, &radius) || radius <= 0.0f) radius = 1.0f;
+    const Vector3 origin = {0.0f, 0.0f, 0.0f};
+    Vector3 centre = origin;
+    float radius = 0.0f; // a model without vertices: a sphere of 1 about the origin
+    MeasureMeshModel(viewer.model, origin, origin, &centre, &radius);
 
-    const float fieldOfView = 1.0471975803375244f; // the viewer's: pi/3, square
-    const float distance = 1.08f * radius / std::sin(fieldOfView / 2);
-    // The viewer starts at (0, 5, -10) looking at (0, 4, -8).
+    // Framed as the viewer fits a model when it opens one, along its starting line of sight
+    // from (0, 5, -10) to (0, 4, -8), with no near or far plane to keep to; the model is drawn
+    // about the origin, so a model far from it keeps its precision.
     D3DXVECTOR3 sight = {0.0f, -1.0f, 2.0f};
     D3DXVec3Normalize(&sight, &sight);
-    const Vector3 eye = {-sight.x * distance, -sight.y * distance, -sight.z * distance};
-    const Vector3 target = {0.0f, 0.0f, 0.0f};
+    const ViewFit fit = FitViewToSphere(origin, radius, {sight.x, sight.y, sight.z}, kFieldOfView,
+                                        1.0f, 0.0f, std::numeric_limits<float>::infinity());
+    const float distance = fit.distance;
+    if (!(radius > 0.0f)) radius = 1.0f;
     const Vector3 up = {0.0f, 1.0f, 0.0f};
 
     IDirect3DDevice9* device = viewer.device;
@@ -473,8 +462,8 @@ int DrawThumbnailScene() {
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kClearColour, 1.0f, 0);
     device->SetViewport(&square);
     ApplyLight();
-    SetViewTransform(eye, target, up);
-    SetProjectionTransform(fieldOfView, 1.0f, distance / 100, distance + 2 * radius);
+    SetViewTransform(fit.eye, origin, up);
+    SetProjectionTransform(kFieldOfView, 1.0f, distance / 100, distance + 2 * radius);
     DrawMeshModel(viewer.model, Vector3{-centre.x, -centre.y, -centre.z}, Vector3{0, 0, 0});
     device->EndScene();
     return side;

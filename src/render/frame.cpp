@@ -2,6 +2,7 @@
 #include "render/frame.h"
 #include "state/viewer_state.h"
 #include "graphics/graphics.h"
+#include "scene/camera.h"
 #include "render/hud_text.h"
 #include "scene/filter_quad.h"
 #include "scene/mesh_model.h"
@@ -17,12 +18,6 @@ constexpr float kFilterX = 248.0f;
 constexpr float kFilterY = 136.0f;
 constexpr float kFilterWidth = 404.0f;
 constexpr float kFilterHeight = 410.0f;
-constexpr double kLookDistance = 2.0;
-constexpr float kFieldOfView = 1.0471975803375244f; // pi/3 as a float
-constexpr float kAspect = 1.0f;
-constexpr float kNearPlane = 0.01f;
-constexpr float kFarPlane = 2000.0f;
-constexpr float kViewOffsetRest = 2.0f;
 
 } // namespace
 

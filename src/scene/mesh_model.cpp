@@ -6,7 +6,10 @@
 #include <d3dx9.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <set>
 #include <string>
@@ -218,18 +221,73 @@ bool LoadMeshModel(MeshModel* model, const char* path) {
     return true;
 }
 
-void DrawMeshModel(MeshModel* model, const Vector3& position, const Vector3& rotation) {
-    D3DXMATRIX rotateX, rotateY, rotateZ, translate, scale, world;
+void ModelWorldMatrix(const Vector3& position, const Vector3& rotation, D3DXMATRIX* world) {
+    D3DXMATRIX rotateX, rotateY, rotateZ, translate, scale;
     D3DXMatrixRotationX(&rotateX, rotation.x);
     D3DXMatrixRotationY(&rotateY, rotation.y);
     D3DXMatrixRotationZ(&rotateZ, rotation.z);
     D3DXMatrixTranslation(&translate, position.x, position.y, position.z);
     D3DXMatrixScaling(&scale, 1.0f, 1.0f, 1.0f);
     // Turned about z, then x, then y, then moved: multiplied strictly from the left.
-    D3DXMatrixMultiply(&world, &rotateZ, &rotateX);
-    D3DXMatrixMultiply(&world, &world, &rotateY);
-    D3DXMatrixMultiply(&world, &world, &translate);
-    D3DXMatrixMultiply(&world, &world, &scale);
+    D3DXMatrixMultiply(world, &rotateZ, &rotateX);
+    D3DXMatrixMultiply(world, world, &rotateY);
+    D3DXMatrixMultiply(world, world, &translate);
+    D3DXMatrixMultiply(world, world, &scale);
+}
+
+bool MeasureMeshModel(const MeshModel* model, const Vector3& position, const Vector3& rotation,
+                      Vector3* centre, float* radius) {
+    ID3DXMesh* mesh = model ? model->mesh : nullptr;
+    const DWORD count = mesh ? mesh->GetNumVertices() : 0;
+    // Positions are the first three floats of every vertex the loader builds.
+    if (count == 0 || (mesh->GetFVF() & D3DFVF_POSITION_MASK) != D3DFVF_XYZ) return false;
+    const DWORD stride = mesh->GetNumBytesPerVertex();
+    void* data = nullptr;
+    if (mesh->LockVertexBuffer(D3DLOCK_READONLY, &data) != 0) return false;
+    D3DXMATRIX world;
+    ModelWorldMatrix(position, rotation, &world);
+    const bool measured =
+        MeasurePoints(static_cast<const char*>(data), count, stride, world, centre, radius);
+    mesh->UnlockVertexBuffer();
+    return measured;
+}
+
+bool MeasurePoints(const char* points, DWORD count, DWORD stride, const D3DXMATRIX& world,
+                   Vector3* centre, float* radius) {
+    // Two passes over the points as placed: the box gives the centre, then the farthest point
+    // from it the radius. Points that are not finite (damaged data) are left out.
+    auto placed = [&](DWORD i, D3DXVECTOR3* p) {
+        D3DXVECTOR3 v;
+        std::memcpy(&v, points + size_t(i) * stride, sizeof v);
+        D3DXVec3TransformCoord(p, &v, &world);
+        return std::isfinite(p->x) && std::isfinite(p->y) && std::isfinite(p->z);
+    };
+    D3DXVECTOR3 low = {0, 0, 0}, high = {0, 0, 0}, p;
+    bool any = false;
+    for (DWORD i = 0; i < count; ++i) {
+        if (!placed(i, &p)) continue;
+        if (!any) low = high = p;
+        any = true;
+        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    if (!any) return false;
+    const Vector3 middle = {(low.x + high.x) / 2, (low.y + high.y) / 2, (low.z + high.z) / 2};
+    float farthest = 0.0f;
+    for (DWORD i = 0; i < count; ++i) {
+        if (!placed(i, &p)) continue;
+        const float dx = p.x - middle.x, dy = p.y - middle.y, dz = p.z - middle.z;
+        farthest = std::max(farthest, dx * dx + dy * dy + dz * dz);
+    }
+    if (!std::isfinite(farthest)) return false;
+    *centre = middle;
+    *radius = std::sqrt(farthest);
+    return true;
+}
+
+void DrawMeshModel(MeshModel* model, const Vector3& position, const Vector3& rotation) {
+    D3DXMATRIX world;
+    ModelWorldMatrix(position, rotation, &world);
     viewer.device->SetTransform(D3DTS_WORLD, &world);
 
     for (DWORD i = 0; i < model->materialCount; ++i) {

@@ -25,5 +25,16 @@ bool LoadMeshModel(MeshModel* model, const char* path);
 using LoadFailureListener = void (*)(const char* message);
 void SetLoadFailureListener(LoadFailureListener listener);
 
+// The model's world matrix at `position`, turned by `rotation` (radians about x, y and z): turned
+// about z, then x, then y, then moved.
+void ModelWorldMatrix(const Vector3& position, const Vector3& rotation, D3DXMATRIX* world);
+// The bounds of the model as placed: the centre of its vertices' box and the radius of the sphere
+// about it that holds them all. False for a model without vertices.
+bool MeasureMeshModel(const MeshModel* model, const Vector3& position, const Vector3& rotation,
+                      Vector3* centre, float* radius);
+// The same for `count` points, `stride` bytes apart, each three floats, placed by `world`.
+bool MeasurePoints(const char* points, DWORD count, DWORD stride, const D3DXMATRIX& world,
+                   Vector3* centre, float* radius);
+
 void DrawMeshModel(MeshModel* model, const Vector3& position, const Vector3& rotation);
 void ReleaseMeshModel(MeshModel* model);
