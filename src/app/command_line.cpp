@@ -15,10 +15,13 @@ namespace {
 const size_t kLongestModelFile = 255;
 
 const char kUsage[] =
-    "usage: xofview [FILE]\n"
+    "usage: xofview [--keep-view] [FILE]\n"
     "Shows the DirectX .x model FILE (default: op.x in the current directory) under the filter\n"
     "image from the current directory. Drop another .x file on the window to replace it.\n"
+    "A FILE opens with the view fitted to it: the whole model, seen from the starting\n"
+    "direction, held still until the mouse first moves over the window.\n"
     "\n"
+    "  --keep-view  open FILE with the starting view (eye at 0,5,-10) instead\n"
     "  --help       this text\n"
     "  --version    the version\n"
     "\n"
@@ -36,6 +39,7 @@ const char kUsage[] =
     "  keypad + / -           raise / lower the model\n"
     "  keypad * / /           turn the model right / left\n"
     "  keypad 5               put the model 4 units ahead of you\n"
+    "  Home                   fit the view to the model: see it whole, along your heading\n"
     "  1 / 2, 3 / 4, 5 / 6    filter tint red, green, blue down / up (1..255)\n"
     "  7 / U                  filter opacity down / up (8..255)\n"
     "  8 / I, 9 / O, 0 / P    the light's ambient red, green, blue down / up (shown as 1..100)\n"
@@ -98,6 +102,8 @@ CommandLine ReadCommandLine(int argc, char** argv, UINT argumentCodePage) {
             } else if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
                 std::fputs(kUsage, stdout);
                 return Finish(0);
+            } else if (std::strcmp(argument, "--keep-view") == 0) {
+                commandLine.keepView = true;
             } else if (std::strcmp(argument, "--version") == 0) {
                 std::printf("xofview %s\n", kViewerVersion);
                 return Finish(0);

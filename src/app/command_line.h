@@ -11,6 +11,7 @@ struct CommandLine {
     bool runViewer = true; // false: the process ends with exitStatus, having said why
     int exitStatus = 0;
     std::string modelFile; // code page 932; empty: the viewer's own "op.x"
+    bool keepView = false; // --keep-view: a model file opens with the starting view, not fitted
 };
 
 // Reads the arguments, which arrive in argumentCodePage (CP_UTF8 on Linux, the ANSI code page on

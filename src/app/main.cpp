@@ -24,5 +24,5 @@ int main(int argc, char** argv) {
     NotifyLoadFailuresWithoutTerminal();
 #endif
     if (commandLine.modelFile.empty()) RunViewer();
-    RunViewer(commandLine.modelFile.c_str());
+    RunViewer(commandLine.modelFile.c_str(), !commandLine.keepView);
 }

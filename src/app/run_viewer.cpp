@@ -4,6 +4,7 @@
 #include "controls/controls.h"
 #include "graphics/graphics.h"
 #include "render/frame.h"
+#include "scene/camera.h"
 #include "scene/filter_quad.h"
 #include "scene/mesh_model.h"
 
@@ -21,6 +22,8 @@ namespace {
 const char kWindowClass[] = "NORMAL0";
 const char kWindowTitle[] = "\x83r\x83\x85\x81[\x83\x41"; // "ビューア" in code page 932
 const char kModelFile[] = "op.x";
+// A mouse x in the middle of the heading zones, where the view does not turn.
+const int16_t kStillMouseX = 400;
 
 void RegisterWindowClass() {
     WNDCLASSEXA windowClass = {};
@@ -38,7 +41,7 @@ void RegisterWindowClass() {
 
 } // namespace
 
-void StartViewer(const char* modelFile) {
+void StartViewer(const char* modelFile, bool fitView) {
     viewer = ViewerState{};
     viewer.backgroundBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
     RegisterWindowClass();
@@ -50,6 +53,10 @@ void StartViewer(const char* modelFile) {
     if (InitGraphics() == 0.0) {
         // InitGraphics has said what failed; a start-up that shows nothing is not a success.
         ExitProcess(1);
+    }
+    if (fitView) {
+        FitViewToModel();
+        viewer.lastMouseX = kStillMouseX;
     }
 }
 
@@ -85,11 +92,11 @@ void ShutdownViewer() {
 }
 
 void RunViewer() {
-    RunViewer(kModelFile);
+    RunViewer(kModelFile, false);
 }
 
-void RunViewer(const char* modelFile) {
-    StartViewer(modelFile);
+void RunViewer(const char* modelFile, bool fitView) {
+    StartViewer(modelFile, fitView);
     while (RunLoopPass()) {
     }
     ShutdownViewer();

@@ -7,12 +7,15 @@
 
 // Sets up the window and graphics, runs the loop until WM_QUIT and ends the process.
 [[noreturn]] void RunViewer();
-// The same with another model than "op.x" (a code-page-932 name).
-[[noreturn]] void RunViewer(const char* modelFile);
+// The same with another model than "op.x" (a code-page-932 name); fitView: the view is fitted
+// to it (StartViewer).
+[[noreturn]] void RunViewer(const char* modelFile, bool fitView);
 
 // Start-up up to the first frame: state defaults, brush, class, window, graphics, with the
 // model loaded from modelFile. Ends the process with status 1 when graphics cannot start.
-void StartViewer(const char* modelFile);
+// fitView: the eye is moved to see the model whole, and the view holds still until the mouse
+// first moves over the window.
+void StartViewer(const char* modelFile, bool fitView = false);
 
 // One pass of the message loop: handles one message, or draws one frame when none waits.
 // Returns false once WM_QUIT has been taken.

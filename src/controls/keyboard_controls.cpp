@@ -1,6 +1,7 @@
 // UpdateControls: the keyboard, polled once per frame, and the heading turn by mouse zone.
 #include "state/viewer_state.h"
 #include "controls/controls.h"
+#include "scene/camera.h"
 
 #include <windows.h>
 
@@ -146,4 +147,9 @@ void UpdateControls() {
 
     StepAlong(s.eyePosition.x, s.eyePosition.z, double(s.walkStep), double(s.heading));
     StepAlong(s.modelPosition.x, s.modelPosition.z, double(s.modelStep), double(s.heading));
+
+    // Home fits the view to the model as this step leaves it, once per press.
+    const bool fitKey = Held(VK_HOME);
+    if (fitKey && !s.fitKeyHeld) FitViewToModel();
+    s.fitKeyHeld = fitKey;
 }

@@ -59,6 +59,8 @@ struct ViewerState {
     MSG message = {};
     // Stepped by PageUp and PageDown; its y lowers the viewpoint (see SetViewTransform's caller).
     Vector3 viewOffset = {0.0f, 2.0f, 14.0f};
+    // Home fits the view to the model once per press: whether it was held at the last step.
+    bool fitKeyHeld = false;
 };
 
 // The single instance every part of the viewer reads and writes.

@@ -1,7 +1,9 @@
 // The model: materials and textures as loaded, drawing per subset, failed loads, and drops.
 #include "app/viewer.h"
+#include "controls/controls.h"
 #include "state/viewer_state.h"
 #include "scene/mesh_model.h"
+#include "testing/keyboard_seam.h"
 #include "testing/message_seam.h"
 #include "testing/recording_device.h"
 
@@ -15,6 +17,7 @@
 #include <iostream>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -406,3 +409,47 @@ TEST_F(Drop, AJapaneseNameLoads) {
 }
 
 } // namespace
+
+// Home fits the view to the model as placed: once per press, along the heading and the slope the
+// view has, and not at all without a model to see.
+TEST_F(Model, HomeFitsTheViewOncePerPressAndLeavesItWithoutAModel) {
+    xoftest::ReleaseAllKeys();
+    viewer.lastMouseX = 400; // the heading holds still
+    viewer.model = new MeshModel{};
+    xoftest::SetKeyDown(VK_HOME, true);
+    UpdateControls();
+    EXPECT_EQ(viewer.eyePosition.z, -10.0f) << "an empty model leaves the view as it is";
+    EXPECT_EQ(viewer.lookHeight, 4.0f);
+    xoftest::SetKeyDown(VK_HOME, false);
+    UpdateControls();
+    ReleaseMeshModel(viewer.model);
+    ASSERT_TRUE(LoadMeshModel(viewer.model, "three.x"));
+
+    viewer.modelPosition = {300.0f, -20.0f, 40.0f};
+    viewer.heading = 0.5f;
+    const float slope = (viewer.lookHeight - viewer.eyePosition.y) / 2;
+    xoftest::SetKeyDown(VK_HOME, true);
+    xoftest::SetKeyDown('W', true);
+    UpdateControls();
+    const Vector3 fitted = viewer.eyePosition;
+    // The model's box spans x 0..5, y 0..1 at z 0: its centre, as placed, lies ahead of the eye
+    // along the heading and the unchanged slope.
+    const float ahead = std::hypot(302.5f - fitted.x, 40.0f - fitted.z);
+    EXPECT_NEAR((302.5f - fitted.x) / ahead, std::sin(0.5f), 1e-4);
+    EXPECT_NEAR((-19.5f - (fitted.y + 0.0f)) / ahead, slope, 1e-4);
+    EXPECT_NEAR((viewer.lookHeight - viewer.eyePosition.y) / 2, slope, 1e-5);
+    EXPECT_GT(ahead, 2.5f) << "far enough back to see the model whole";
+
+    UpdateControls(); // still held: only the walk moves the eye
+    UpdateControls();
+    EXPECT_NEAR(std::hypot(viewer.eyePosition.x - fitted.x, viewer.eyePosition.z - fitted.z), 0.08f,
+                1e-4);
+    xoftest::SetKeyDown('W', false);
+    xoftest::SetKeyDown(VK_HOME, false);
+    UpdateControls();
+    xoftest::SetKeyDown(VK_HOME, true);
+    UpdateControls(); // a new press fits again, back where the first fit stood
+    EXPECT_NEAR(viewer.eyePosition.x, fitted.x, 1e-3);
+    EXPECT_NEAR(viewer.eyePosition.z, fitted.z, 1e-3);
+    xoftest::ReleaseAllKeys();
+}
