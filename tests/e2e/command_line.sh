@@ -13,6 +13,8 @@ trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
 source "$(dirname "$0")/../lib/checks.sh"
 # shellcheck source=../lib/stop_viewer.sh
 source "$(dirname "$0")/../lib/stop_viewer.sh"
+# shellcheck source=../lib/launch_viewer.sh
+source "$(dirname "$0")/../lib/launch_viewer.sh"
 
 run() { # runs the viewer in the demo folder with no display; sets $status
     (cd "$demo" && DISPLAY= SDL_VIDEODRIVER=x11 timeout 20 "$viewer" "$@" >"$work/stdout" \
@@ -46,17 +48,6 @@ check "a Japanese name is measured in code page 932" \
 # 2. The model named on the command line is the one shown.
 mkdir -p "$work/モデル 置き場"
 cp "$xcorpus/test_cube_text.x" "$work/モデル 置き場/立方体 1.x"
-launch_viewer() { # arguments for the viewer; waits up to 30 s for its window
-    (cd "$demo" && exec "$viewer" "$@" >"$work/stdout" 2>"$work/stderr") &
-    pid=$!
-    window=""
-    for _ in $(seq 1 300); do
-        window=$(xdotool search --pid "$pid" --onlyvisible 2>/dev/null | head -n 1)
-        [ -n "$window" ] && break
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-}
 start_viewer() { # sets $pid and $window; a start whose window never shows is reported, tried again
     launch_viewer "$@"
     if [ -z "$window" ]; then

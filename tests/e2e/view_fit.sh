@@ -17,6 +17,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../lib/checks.sh"
 # shellcheck source=../lib/stop_viewer.sh
 source "$here/../lib/stop_viewer.sh"
+# shellcheck source=../lib/launch_viewer.sh
+source "$here/../lib/launch_viewer.sh"
 # shellcheck source=../lib/box_model.sh
 source "$here/../lib/box_model.sh"
 
@@ -73,21 +75,13 @@ check "the thumbnail and the fitted frame place the demo alike ($apart of $area 
 # 3. The real window.
 box_model "$work/huge.x" 400 0 100 0
 box_model "$work/far.x" 2 -300 -40 -900
-launch_viewer() { # arguments for the viewer; waits up to 30 s for its window
-    (cd "$demo" && exec "$viewer" "$@" >"$work/stdout" 2>"$work/stderr") &
-    pid=$!
-    window=""
-    for _ in $(seq 1 300); do
-        window=$(xdotool search --pid "$pid" --onlyvisible 2>/dev/null | head -n 1)
-        [ -n "$window" ] && break
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    [ -n "$window" ] || { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; pid=""; }
-}
 start_viewer() { # a start whose window never shows is tried once more
     launch_viewer "$@"
-    [ -n "$window" ] || launch_viewer "$@"
+    if [ -z "$window" ]; then
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+        launch_viewer "$@"
+    fi
     sleep 1.5
 }
 screen() { import -window "$window" "$work/$1.png" 2>/dev/null; }
