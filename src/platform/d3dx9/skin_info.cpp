@@ -384,21 +384,23 @@ HRESULT SkinInfo::GetMaxFaceInfluences(IDirect3DIndexBuffer9* indices, DWORD fac
     if (FAILED(indices->Lock(0, 0, &data, D3DLOCK_READONLY))) return D3DERR_INVALIDCALL;
     const auto* bytes = static_cast<const uint8_t*>(data);
     DWORD result = 0;
-    std::vector<uint32_t> bones;
     try {
-        bones.reserve(size_t{max_vertex_influences_} * 3);
-        for (size_t f = 0; f < faces; ++f) {
-            bones.clear();
+        // The face each bone was last counted for: a bone is counted once per face.
+        std::vector<uint32_t> counted_for(bones_.size(), 0xFFFFFFFF);
+        for (uint32_t f = 0; f < faces; ++f) {
+            DWORD count = 0;
             for (size_t c = 0; c < 3; ++c) {
                 uint32_t v = 0;
-                std::memcpy(&v, bytes + (f * 3 + c) * index_size, index_size);
+                std::memcpy(&v, bytes + (size_t{f} * 3 + c) * index_size, index_size);
                 if (v >= vertex_count_) continue;
-                for (uint32_t i = first_[v]; i < first_[v + 1]; ++i)
-                    bones.push_back(influences_[i].bone);
+                for (uint32_t i = first_[v]; i < first_[v + 1]; ++i) {
+                    const uint32_t bone = influences_[i].bone;
+                    if (counted_for[bone] == f) continue;
+                    counted_for[bone] = f;
+                    ++count;
+                }
             }
-            std::sort(bones.begin(), bones.end());
-            const auto distinct = std::unique(bones.begin(), bones.end()) - bones.begin();
-            result = std::max(result, static_cast<DWORD>(distinct));
+            result = std::max(result, count);
         }
     } catch (const std::bad_alloc&) {
         indices->Unlock();
