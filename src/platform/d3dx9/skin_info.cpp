@@ -28,15 +28,15 @@ struct Influence {
     float weight;
 };
 
-// A bone's matrices as skinning applies them: positions by the bone transform's rows (with its
-// last column, for a transform that is not affine), normals by the upper 3x3 of the inverse
-// transpose when given, else of the bone transform, as D3DXVec3TransformNormal does.
-struct BoneTransform {
-    float p[4][3];
-    float w[4]; // the last column
-    float n[3][3];
+// A bone's matrices as skinning applies them: positions by the bone transform's first three
+// columns (and its last, for a transform that is not affine), normals by the upper 3x3 of the
+// inverse transpose when given, else of the bone transform, as D3DXVec3TransformNormal does.
+// Rows of three floats, one after the other, so that blending matrices is a run of floats.
+struct alignas(16) BoneTransform {
+    float p[12]; // x' = x * p[0..2] + y * p[3..5] + z * p[6..8] + p[9..11]
+    float n[12]; // the normals' rows in n[0..8]
+    float w[4];  // the last column
 };
-
 // Where UpdateSkinnedMesh finds what it changes in a vertex.
 struct VertexLayout {
     DWORD stride = 0;
@@ -66,15 +66,14 @@ VertexLayout LayoutOf(const D3DVERTEXELEMENT9* declaration) {
 }
 
 BoneTransform Pack(const D3DXMATRIX& bone, const D3DXMATRIX& normal) {
-    BoneTransform t;
+    BoneTransform t{};
     for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 3; ++c)
-            t.p[r][c] = bone.m[r][c];
+        for (int c = 0; c < 3; ++c) {
+            t.p[r * 3 + c] = bone.m[r][c];
+            if (r < 3) t.n[r * 3 + c] = normal.m[r][c];
+        }
         t.w[r] = bone.m[r][3];
     }
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c)
-            t.n[r][c] = normal.m[r][c];
     return t;
 }
 
@@ -82,12 +81,20 @@ bool IsAffine(const BoneTransform& t) {
     return t.w[0] == 0 && t.w[1] == 0 && t.w[2] == 0 && t.w[3] == 1;
 }
 
-// The skinning pass: each vertex's position (and normal) blended from its influences, in bone
-// order; a vertex no bone moves ends at the origin with a zero normal, as D3DX leaves it.
-template <bool kNormals, bool kAffine>
-void Skin(const VertexLayout& l, DWORD vertex_count, const uint32_t* first,
-          const Influence* influences, const BoneTransform* bones, const uint8_t* src,
-          uint8_t* dst) {
+// v (x, y, z, `one`) times the rows of three `m` holds.
+void Transform(const float* v, const float* m, float one, float* out) {
+    for (int c = 0; c < 3; ++c)
+        out[c] = v[0] * m[c] + v[1] * m[3 + c] + v[2] * m[6 + c] + one * m[9 + c];
+}
+
+// The skinning pass for affine bones: each vertex's influences blend their bones' matrices (in
+// bone order), and the blend moves the position and turns the normal once. `kOwnNormals`: the
+// normals have matrices of their own (the inverse transposes). A vertex no bone moves blends
+// nothing and ends at the origin with a zero normal, as D3DX leaves it.
+template <bool kNormals, bool kOwnNormals>
+void SkinAffine(const VertexLayout& l, DWORD vertex_count, const uint32_t* first,
+                const Influence* influences, const BoneTransform* bones, const uint8_t* src,
+                uint8_t* dst) {
     const bool copy = l.other_parts && src != dst;
     for (DWORD v = 0; v < vertex_count; ++v) {
         const uint8_t* in = src + size_t{v} * l.stride;
@@ -96,34 +103,55 @@ void Skin(const VertexLayout& l, DWORD vertex_count, const uint32_t* first,
         std::memcpy(p, in + l.position, 12);
         if constexpr (kNormals) std::memcpy(n, in + l.normal, 12);
         if (copy) std::memcpy(out, in, l.stride);
-        float px = 0, py = 0, pz = 0, nx = 0, ny = 0, nz = 0;
+        float blend[12] = {}, normal_blend[12] = {};
         for (uint32_t i = first[v], end = first[v + 1]; i < end; ++i) {
             const BoneTransform& t = bones[influences[i].bone];
             const float weight = influences[i].weight;
-            float x = p[0] * t.p[0][0] + p[1] * t.p[1][0] + p[2] * t.p[2][0] + t.p[3][0];
-            float y = p[0] * t.p[0][1] + p[1] * t.p[1][1] + p[2] * t.p[2][1] + t.p[3][1];
-            float z = p[0] * t.p[0][2] + p[1] * t.p[1][2] + p[2] * t.p[2][2] + t.p[3][2];
-            if constexpr (!kAffine) {
-                const float w = p[0] * t.w[0] + p[1] * t.w[1] + p[2] * t.w[2] + t.w[3];
-                x /= w;
-                y /= w;
-                z /= w;
-            }
-            px += weight * x;
-            py += weight * y;
-            pz += weight * z;
-            if constexpr (kNormals) {
-                nx += weight * (n[0] * t.n[0][0] + n[1] * t.n[1][0] + n[2] * t.n[2][0]);
-                ny += weight * (n[0] * t.n[0][1] + n[1] * t.n[1][1] + n[2] * t.n[2][1]);
-                nz += weight * (n[0] * t.n[0][2] + n[1] * t.n[1][2] + n[2] * t.n[2][2]);
-            }
+            for (int k = 0; k < 12; ++k)
+                blend[k] += weight * t.p[k];
+            if constexpr (kOwnNormals)
+                for (int k = 0; k < 12; ++k)
+                    normal_blend[k] += weight * t.n[k];
         }
-        const float skinned[3] = {px, py, pz};
+        float skinned[3];
+        Transform(p, blend, 1, skinned);
         std::memcpy(out + l.position, skinned, 12);
         if constexpr (kNormals) {
-            const float normal[3] = {nx, ny, nz};
-            std::memcpy(out + l.normal, normal, 12);
+            Transform(n, kOwnNormals ? normal_blend : blend, 0, skinned);
+            std::memcpy(out + l.normal, skinned, 12);
         }
+    }
+}
+
+// The same for bones that are not all affine: each influence's position is divided by its w, as
+// D3DXVec3TransformCoord does, so the influences are applied one by one.
+template <bool kNormals>
+void SkinProjective(const VertexLayout& l, DWORD vertex_count, const uint32_t* first,
+                    const Influence* influences, const BoneTransform* bones, const uint8_t* src,
+                    uint8_t* dst) {
+    const bool copy = l.other_parts && src != dst;
+    for (DWORD v = 0; v < vertex_count; ++v) {
+        const uint8_t* in = src + size_t{v} * l.stride;
+        uint8_t* out = dst + size_t{v} * l.stride;
+        float p[3], n[3] = {};
+        std::memcpy(p, in + l.position, 12);
+        if constexpr (kNormals) std::memcpy(n, in + l.normal, 12);
+        if (copy) std::memcpy(out, in, l.stride);
+        float position[3] = {}, normal[3] = {};
+        for (uint32_t i = first[v], end = first[v + 1]; i < end; ++i) {
+            const BoneTransform& t = bones[influences[i].bone];
+            const float weight = influences[i].weight;
+            float moved[3], turned[3];
+            Transform(p, t.p, 1, moved);
+            const float w = p[0] * t.w[0] + p[1] * t.w[1] + p[2] * t.w[2] + t.w[3];
+            Transform(n, t.n, 0, turned);
+            for (int c = 0; c < 3; ++c) {
+                position[c] += weight * (moved[c] / w);
+                normal[c] += weight * turned[c];
+            }
+        }
+        std::memcpy(out + l.position, position, 12);
+        if constexpr (kNormals) std::memcpy(out + l.normal, normal, 12);
     }
 }
 
@@ -365,9 +393,15 @@ HRESULT SkinInfo::UpdateSkinnedMesh(const D3DXMATRIX* bone_transforms,
                               inverse_transposes ? inverse_transposes[b] : bone_transforms[b]);
         affine = affine && IsAffine(transforms_[b]);
     }
-    const bool normals = l.normal != kNoElement;
-    const auto run = normals ? (affine ? Skin<true, true> : Skin<true, false>)
-                             : (affine ? Skin<false, true> : Skin<false, false>);
+    using Kernel = void (*)(const VertexLayout&, DWORD, const uint32_t*, const Influence*,
+                            const BoneTransform*, const uint8_t*, uint8_t*);
+    Kernel run = SkinProjective<false>;
+    if (l.normal == kNoElement)
+        run = affine ? SkinAffine<false, false> : SkinProjective<false>;
+    else if (!affine)
+        run = SkinProjective<true>;
+    else
+        run = inverse_transposes ? SkinAffine<true, true> : SkinAffine<true, false>;
     run(l, vertex_count_, first_.data(), influences_.data(), transforms_.data(), in, out);
     return D3D_OK;
 }
