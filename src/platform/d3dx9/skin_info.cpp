@@ -15,10 +15,18 @@ namespace {
 
 constexpr DWORD kNoElement = 0xFFFFFFFF;
 
+// All zeros, as D3DX gives a bone whose offset was never set (the SDK's D3DXMATRIX leaves its
+// elements unset when made without a value).
+D3DXMATRIX ZeroMatrix() {
+    D3DXMATRIX m;
+    std::memset(m.m, 0, sizeof m.m);
+    return m;
+}
+
 struct Bone {
     std::string name;
     bool named = false;
-    D3DXMATRIX offset{};
+    D3DXMATRIX offset = ZeroMatrix();
     std::vector<DWORD> vertices;
     std::vector<float> weights;
 };
@@ -37,6 +45,7 @@ struct alignas(16) BoneTransform {
     float n[12]; // the normals' rows in n[0..8]
     float w[4];  // the last column
 };
+
 // Where UpdateSkinnedMesh finds what it changes in a vertex.
 struct VertexLayout {
     DWORD stride = 0;
@@ -395,11 +404,12 @@ HRESULT SkinInfo::UpdateSkinnedMesh(const D3DXMATRIX* bone_transforms,
     }
     using Kernel = void (*)(const VertexLayout&, DWORD, const uint32_t*, const Influence*,
                             const BoneTransform*, const uint8_t*, uint8_t*);
-    Kernel run = SkinProjective<false>;
-    if (l.normal == kNoElement)
-        run = affine ? SkinAffine<false, false> : SkinProjective<false>;
-    else if (!affine)
-        run = SkinProjective<true>;
+    const bool normals = l.normal != kNoElement;
+    Kernel run;
+    if (!affine)
+        run = normals ? SkinProjective<true> : SkinProjective<false>;
+    else if (!normals)
+        run = SkinAffine<false, false>;
     else
         run = inverse_transposes ? SkinAffine<true, true> : SkinAffine<true, false>;
     run(l, vertex_count_, first_.data(), influences_.data(), transforms_.data(), in, out);
