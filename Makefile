@@ -64,15 +64,17 @@ windows: deps
 conformance: configure
 	@tests/conformance/run.sh $(BUILD)
 
-# Load, frame and start-up benchmarks against Assimp and minimal GL programs (bench/), and
-# thumbnails in one run against one run per model, in a Release build of its own; not part of
-# `make test`.
+# Load, frame and start-up benchmarks against Assimp and minimal GL programs, skinning against a
+# plain loop (bench/), and thumbnails in one run against one run per model, in a Release build of
+# its own; not part of `make test`.
 BENCH_BUILD ?= build-bench
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BENCH_BUILD) --target load_bench frame_bench same_frame draw_calls xofview-shot
+	@cmake --build $(BENCH_BUILD) --target load_bench frame_bench same_frame draw_calls skin_bench \
+	  xofview-shot
 	@rm -f $(BENCH_BUILD)/bench-results.tsv
 	@$(BENCH_BUILD)/bench/load_bench
 	@$(BENCH_BUILD)/bench/frame_bench
 	@$(BENCH_BUILD)/bench/draw_calls
+	@$(BENCH_BUILD)/bench/skin_bench
 	@bench/thumbnail_batch.sh $(BENCH_BUILD)/tools/xofview-shot $(CURDIR)/../shared/xcorpus

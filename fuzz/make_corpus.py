@@ -2,7 +2,7 @@
 """Writes the seed inputs of the fuzz targets into fuzz/corpus/<target>/:
 xfile: small .x files in text, binary (32- and 64-bit floats) and MSZIP-compressed form that
   reach every part of the reader and the mesh builder: templates, frames, references, normals,
-  colours, uvs, materials;
+  colours, uvs, materials, skins;
 dds: DXT1/3/5 and masked formats, with and without mip levels;
 image: one byte of options (see image_fuzz.cpp) and a small PNG, BMP, TGA, PPM or DDS file;
 path: CP932 names, relative to the tree path_fuzz.cpp makes."""
@@ -43,6 +43,28 @@ Mesh cube { 8; 0;0;0;, 0;1;0;, 1;0;0;, 1;1;0;, 1;0;1;, 0;0;1;, 0;1;1;, 1;1;1;;
  MeshNormals { 6; 0;0;-1;, 0;1;0;, 0;-1;0;, 0;0;1;, -1;0;0;, 1;0;0;;
   6; 4;0,0,0,0;, 4;1,1,1,1;, 4;2,2,2,2;, 4;3,3,3,3;, 4;4,4,4,4;, 4;5,5,5,5;; } }
 """
+
+SKINNED_CUBE = CUBE.rstrip().rstrip(b"}") + b"""
+ MeshTextureCoords { 8; 0;0;, 0;1;, 1;0;, 1;1;, 1;0;, 0;0;, 0;1;, 1;1;; }
+ XSkinMeshHeader { 2; 6; 2; }
+ SkinWeights { "hip"; 5; 0, 1, 2, 3, 4; 1.0, 0.5, 1.0, 0.25, 0.75;
+  1,0,0,0, 0,1,0,0, 0,0,1,0, 0,-1,0,1;; }
+ SkinWeights { "spine"; 5; 1, 3, 5, 6, 7; 0.5, 0.75, 1, 1, 1;
+  0,1,0,0, -1,0,0,0, 0,0,1,0, 0,-2,0,1;; }
+}
+Frame hip { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,1,0,1;; }
+ Frame spine { FrameTransformMatrix { 0,-1,0,0, 1,0,0,0, 0,0,1,0, 0,1,0,1;; } } }
+"""
+
+
+def binary_skinned_triangle(doubles):
+    b = Binary(doubles)
+    b.name(b"Mesh").open().ints([3]).floats([0, 0, 0, 1, 0, 0, 0, 1, 0]).ints([1, 3, 0, 1, 2])
+    b.name(b"XSkinMeshHeader").open().ints([1, 1, 1]).close()
+    b.name(b"SkinWeights").open().string(b"bone").ints([2, 0, 2])
+    b.floats([0.5, 1, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 2, 1]).close()
+    b.close()
+    return bytes(b.out)
 
 
 class Binary:
@@ -216,6 +238,8 @@ def main():
         "tzip_model.x": compressed(b"xof 0303tzip0032", big, 2048),
         "bzip_model.x": compressed(b"xof 0303bzip0064", binary_model(True), 64),
         "header_only.x": b"xof 0303txt 0032",
+        "text_skinned.x": b"xof 0303txt 0032\n" + SKINNED_CUBE,
+        "binary_skinned64.x": b"xof 0303bin 0064" + binary_skinned_triangle(True),
     }
     for name, data in files.items():
         with open(os.path.join(OUT, name), "wb") as f:

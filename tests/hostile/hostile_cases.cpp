@@ -2,6 +2,7 @@
 #include "hostile_cases.h"
 
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -211,6 +212,127 @@ Bytes HostileModel(const std::string& name) {
     for (auto& [caseName, bytes] : HostileModels())
         if (caseName == name) return bytes;
     throw std::runtime_error("no hostile model named " + name);
+}
+
+namespace {
+
+const char kIdentityMatrix[] = "1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;;";
+
+// A triangle in a frame, skinned by `skin` (XSkinMeshHeader and SkinWeights objects).
+Bytes SkinnedTriangle(const std::string& skin) {
+    return Text("Frame bone { Mesh { " + std::string(kTriangle) + " 1; 3;0,1,2;;\n" + skin + "} }");
+}
+
+std::string Header(uint32_t bones) {
+    return "XSkinMeshHeader { 4; 12; " + std::to_string(bones) + "; }\n";
+}
+
+std::string SkinWeights(const std::string& bone, const std::string& weights) {
+    return "SkinWeights { \"" + bone + "\"; " + weights + " }\n";
+}
+
+// A binary triangle skinned to one bone whose weight count is `count`, followed by `listed`
+// indices, as many weights and an identity matrix.
+Bytes BinarySkinnedTriangle(uint32_t count, uint32_t listed, float weight) {
+    Bytes t;
+    const auto name = [&](const std::string& s) {
+        const Bytes n = NameToken(s);
+        t.insert(t.end(), n.begin(), n.end());
+    };
+    const auto integers = [&](const std::vector<uint32_t>& v) {
+        Put16(t, 6);
+        Put32(t, uint32_t(v.size()));
+        for (uint32_t x : v)
+            Put32(t, x);
+    };
+    const auto floats = [&](const std::vector<float>& v) {
+        Put16(t, 7);
+        Put32(t, uint32_t(v.size()));
+        for (float x : v) {
+            uint32_t bits;
+            std::memcpy(&bits, &x, 4);
+            Put32(t, bits);
+        }
+    };
+    name("Mesh");
+    Put16(t, 10);
+    integers({3});
+    floats({0, 0, 0, 1, 0, 0, 0, 1, 0});
+    integers({1, 3, 0, 1, 2});
+    name("XSkinMeshHeader");
+    Put16(t, 10);
+    integers({1, 1, 1});
+    Put16(t, 11);
+    name("SkinWeights");
+    Put16(t, 10);
+    Put16(t, 2);
+    Put32(t, 4);
+    t.insert(t.end(), {'b', 'o', 'n', 'e'});
+    Put16(t, 20);
+    std::vector<uint32_t> indices = {count};
+    for (uint32_t i = 0; i < listed; ++i)
+        indices.push_back(i % 3);
+    integers(indices);
+    std::vector<float> reals(listed, weight);
+    for (int i = 0; i < 16; ++i)
+        reals.push_back(i % 5 == 0 ? weight : 0.0f);
+    floats(reals);
+    Put16(t, 11);
+    Put16(t, 11);
+    return Binary(t);
+}
+
+} // namespace
+
+std::vector<HostileSkin> HostileSkins() {
+    const std::string one = SkinWeights("bone", "1; 0; 1.0; " + std::string(kIdentityMatrix));
+    std::vector<HostileSkin> cases = {
+        {"weight count 2^32-1",
+         SkinnedTriangle(Header(1) + SkinWeights("bone", "4294967295; 0; 1.0; " +
+                                                             std::string(kIdentityMatrix))),
+         false},
+        {"weight count past the data",
+         SkinnedTriangle(Header(1) +
+                         SkinWeights("bone", "5; 0, 1; 1.0, 1.0; " + std::string(kIdentityMatrix))),
+         false},
+        {"vertex index past the mesh",
+         SkinnedTriangle(Header(1) +
+                         SkinWeights("bone", "1; 3; 1.0; " + std::string(kIdentityMatrix))),
+         false},
+        {"vertex index 2^32-1",
+         SkinnedTriangle(Header(1) + SkinWeights("bone", "1; 4294967295; 1.0; " +
+                                                             std::string(kIdentityMatrix))),
+         false},
+        {"weights before the header", SkinnedTriangle(one + Header(1)), false},
+        {"65535 bones declared, one given", SkinnedTriangle(Header(65535) + one), false},
+        {"bone count past a WORD", SkinnedTriangle(Header(70000) + one), false},
+        {"header cut short", SkinnedTriangle("XSkinMeshHeader { 4; }\n"), false},
+        {"offset matrix cut short",
+         SkinnedTriangle(Header(1) + SkinWeights("bone", "1; 0; 1.0; 1,0,0;;")), false},
+        {"binary weight count 2^30 over 10 weights", BinarySkinnedTriangle(1u << 30, 10, 1), false},
+        {"binary weight count 2^32-1 over none", BinarySkinnedTriangle(0xFFFFFFFFu, 0, 1), false},
+        {"binary NaN weights and matrix",
+         BinarySkinnedTriangle(3, 3, std::numeric_limits<float>::quiet_NaN()), true},
+        {"binary infinite weights and matrix",
+         BinarySkinnedTriangle(3, 3, std::numeric_limits<float>::infinity()), true},
+        {"100000 influences on three vertices", BinarySkinnedTriangle(100000, 100000, 0.5f), true},
+        {"bones naming no frame",
+         SkinnedTriangle(Header(2) + SkinWeights("nowhere", "0; " + std::string(kIdentityMatrix)) +
+                         SkinWeights("", "1; 2; 1.0; " + std::string(kIdentityMatrix))),
+         true},
+        {"no bones", SkinnedTriangle(Header(0)), true},
+    };
+    // Thousands of bones, the last one's weight count damaged.
+    for (const bool damaged : {false, true}) {
+        std::string skin = Header(5000);
+        for (int b = 0; b < 5000; ++b)
+            skin += SkinWeights("bone" + std::to_string(b), (damaged && b == 4999 ? "9; " : "1; ") +
+                                                                std::to_string(b % 3) + "; 0.5; " +
+                                                                kIdentityMatrix);
+        cases.push_back({damaged ? "5000 bones, the last one cut short" : "5000 bones",
+                         SkinnedTriangle(skin), !damaged});
+    }
+    return cases;
 }
 
 NamedBytes HostileImages() {

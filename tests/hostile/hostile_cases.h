@@ -27,6 +27,16 @@ NamedBytes HostileModels();
 // The one of HostileModels() with this name.
 Bytes HostileModel(const std::string& name);
 
+// Models whose skin (XSkinMeshHeader, SkinWeights) is damaged, crafted or merely odd: each mesh
+// container is either refused (E_FAIL, `loads` false) or built with a skin that skins safely.
+// D3DXLoadMeshFromX, which ignores skins, loads every one of them.
+struct HostileSkin {
+    std::string name;
+    Bytes bytes;
+    bool loads;
+};
+std::vector<HostileSkin> HostileSkins();
+
 // Image files that must be refused: sizes no data can back, truncated or crafted headers.
 NamedBytes HostileImages();
 

@@ -1,10 +1,13 @@
 // Hostile files for D3DX's loaders on the recording device: the .x reader through
-// D3DXLoadMeshFromXA / D3DXLoadMeshFromXInMemory and the image loader through
-// D3DXCreateTextureFromFileExA. Each is refused with an error, in well under a second, without
+// D3DXLoadMeshFromXA / D3DXLoadMeshFromXInMemory, the hierarchy loader's mesh containers with
+// their skins, and the image loader through D3DXCreateTextureFromFileExA. Each is refused with
+// an error (or, for skins, built so that it skins safely), in well under a second, without
 // leaving an object alive and without memory growing past a fixed bound.
+#include "d3dx9/mesh_container.h"
 #include "hostile_cases.h"
 #include "hostile_files.h"
 #include "testing/recording_device.h"
+#include "xfile/document.h"
 
 #include <d3d9.h>
 #include <d3dx9.h>
@@ -132,6 +135,54 @@ TEST_F(Loaders, HostileModelsAreRefused) {
     for (const auto& [name, bytes] : hostile::HostileModels()) {
         EXPECT_TRUE(FAILED(LoadInMemory(bytes, name))) << name << " loaded";
         EXPECT_TRUE(FAILED(LoadFile(dir.Write("m.x", bytes), name))) << name << " loaded";
+    }
+}
+
+// Every mesh container of a damaged skin is refused with E_FAIL or built; a built skin skins
+// its mesh, answers its influence counts, and is released with everything else. The flat load
+// ignores skins and loads each file.
+TEST_F(Loaders, DamagedSkinsAreRefusedOrSkinSafely) {
+    for (const hostile::HostileSkin& c : hostile::HostileSkins()) {
+        SCOPED_TRACE(c.name);
+        const double start = hostile::Now();
+        xfile::Document doc;
+        ASSERT_EQ(xfile::Parse({c.bytes.data(), c.bytes.size()}, doc), xfile::Status::Ok);
+        int meshes = 0;
+        for (const xfile::Node& node : doc.nodes()) {
+            if (node.type != xfile::Template::Mesh || node.is_reference) continue;
+            ++meshes;
+            d3dx9::MeshContainerParts parts;
+            const HRESULT hr =
+                d3dx9::BuildMeshContainerParts(doc, node, D3DXMESH_SYSTEMMEM, device, &parts);
+            EXPECT_EQ(hr, c.loads ? D3D_OK : E_FAIL);
+            if (FAILED(hr)) {
+                EXPECT_EQ(parts.mesh, nullptr);
+                EXPECT_EQ(parts.skin_info, nullptr);
+                continue;
+            }
+            ID3DXSkinInfo* skin = parts.skin_info;
+            if (!skin) continue;
+            D3DXMATRIX identity;
+            D3DXMatrixIdentity(&identity);
+            const std::vector<D3DXMATRIX> bones(skin->GetNumBones(), identity);
+            void* src = nullptr;
+            ASSERT_EQ(parts.mesh->LockVertexBuffer(D3DLOCK_READONLY, &src), D3D_OK);
+            std::vector<unsigned char> dst(size_t{parts.mesh->GetNumVertices()} *
+                                           parts.mesh->GetNumBytesPerVertex());
+            EXPECT_EQ(skin->UpdateSkinnedMesh(bones.data(), nullptr, src, dst.data()), D3D_OK);
+            parts.mesh->UnlockVertexBuffer();
+            DWORD most = 0;
+            EXPECT_EQ(skin->GetMaxVertexInfluences(&most), D3D_OK);
+            IDirect3DIndexBuffer9* indices = nullptr;
+            ASSERT_EQ(parts.mesh->GetIndexBuffer(&indices), D3D_OK);
+            EXPECT_EQ(skin->GetMaxFaceInfluences(indices, parts.mesh->GetNumFaces(), &most),
+                      D3D_OK);
+            indices->Release();
+        }
+        EXPECT_EQ(meshes, 1);
+        const double seconds = hostile::Now() - start;
+        EXPECT_LT(seconds, hostile::kRefusalBound) << c.name << " took " << seconds << " s";
+        EXPECT_EQ(LoadInMemory(c.bytes, c.name), D3D_OK);
     }
 }
 

@@ -2,6 +2,7 @@
 // vertices split where their corners' normals differ, colours, texture coordinates and
 // material lists, mesh after mesh in file order.
 #include "d3dx9/mesh_build.h"
+#include "d3dx9/mesh_values.h"
 
 #include "xfile/document.h"
 #include "xfile/large_buffer.h"
@@ -35,35 +36,6 @@ constexpr uint64_t kInstancingSlack = uint64_t{1} << 20;
 template <class Vector> void ReleaseStorage(Vector& v) {
     Vector().swap(v);
 }
-
-// The numbers of one object, read in order, each read checked against what is left.
-class Values {
-  public:
-    explicit Values(xfile::Numbers v) : v_(v) {}
-    size_t left() const { return v_.size() - i_; }
-    // A count or an index: a whole number, written with or without a fraction.
-    bool Count(uint32_t& out) {
-        if (i_ == v_.size()) return false;
-        const size_t i = i_++;
-        if (v_.is_integer(i)) {
-            out = v_.integer(i);
-            return true;
-        }
-        const float f = v_.real(i);
-        if (!(f >= 0 && f < 4294967296.0f)) return false;
-        out = static_cast<uint32_t>(f);
-        return static_cast<float>(out) == f;
-    }
-    float Float() { return v_.real(i_++); } // caller checked left()
-    void Floats(float* out, size_t count) { // caller checked left()
-        v_.CopyReals(i_, count, out);
-        i_ += count;
-    }
-
-  private:
-    xfile::Numbers v_;
-    size_t i_ = 0;
-};
 
 struct MeshInstance {
     const Node* mesh;
@@ -288,6 +260,8 @@ class MeshAppender {
 
     // D3D_OK, S_FALSE for a mesh without vertices (skipped), or E_FAIL.
     HRESULT Append(const MeshInstance& instance, bool& had_material_list);
+    // Where each vertex the next Append builds comes from goes to `origins`.
+    void KeepOrigins(VertexOrigins* origins) { origins_ = origins; }
 
   private:
     HRESULT ReadPositions(Values& v, uint32_t vertex_count);
@@ -306,6 +280,7 @@ class MeshAppender {
     const Document& doc_;
     const Layout& layout_;
     MeshGeometry& out_;
+    VertexOrigins* origins_ = nullptr;
 
     LargeVector<D3DXVECTOR3> positions_;
     LargeVector<float> coords_;        // two per vertex, empty without texture coordinates
@@ -610,6 +585,10 @@ HRESULT MeshAppender::Append(const MeshInstance& instance, bool& had_material_li
     if (!instance.identity) PlaceInWorld(instance.world);
     const uint32_t base = out_.vertex_count;
     if (HRESULT hr = WriteVertices(parts.normals != nullptr); hr != D3D_OK) return hr;
+    if (origins_) {
+        origins_->file_vertex_count = vertex_count;
+        origins_->source = std::move(source_);
+    }
     ReleaseVertexInputs();
     WriteTriangles(base, had_material_list);
     if (had_material_list)
@@ -628,18 +607,13 @@ XMaterial DefaultMaterial() {
     return m;
 }
 
-} // namespace
-
-HRESULT BuildMeshGeometry(const Document& doc, MeshGeometry& out) {
-    out = MeshGeometry{};
-    Walker walker(doc);
-    if (HRESULT hr = walker.Run(); hr != D3D_OK) return hr;
-
-    // The merged layout: position, then whatever any mesh has (normal, colour, one uv set).
+// The layout of the meshes merged: position, then whatever any mesh with vertices has (normal,
+// colour, one uv set).
+Layout LayoutOf(const Document& doc, std::span<const MeshInstance> instances) {
     Layout layout;
-    for (const MeshInstance& instance : walker.instances()) {
+    for (const MeshInstance& instance : instances) {
         const auto numbers = doc.numbers(*instance.mesh);
-        if (!numbers.empty() && numbers[0] == 0) continue; // no vertices: skipped below
+        if (!numbers.empty() && numbers[0] == 0) continue; // no vertices: skipped
         const MeshChildren parts = FindChildren(doc, *instance.mesh);
         if (parts.normals) layout.fvf |= D3DFVF_NORMAL;
         if (parts.colors) layout.fvf |= D3DFVF_DIFFUSE;
@@ -657,6 +631,24 @@ HRESULT BuildMeshGeometry(const Document& doc, MeshGeometry& out) {
         layout.texture = layout.stride;
         layout.stride += 8;
     }
+    return layout;
+}
+
+// A built mesh needs vertices (E_FAIL without) and faces (the mesh cannot be made without).
+HRESULT CheckBuilt(const MeshGeometry& g) {
+    if (g.vertex_count == 0) return E_FAIL;
+    if (g.attributes.empty()) return D3DERR_INVALIDCALL;
+    return D3D_OK;
+}
+
+} // namespace
+
+HRESULT BuildMeshGeometry(const Document& doc, MeshGeometry& out) {
+    out = MeshGeometry{};
+    Walker walker(doc);
+    if (HRESULT hr = walker.Run(); hr != D3D_OK) return hr;
+
+    const Layout layout = LayoutOf(doc, walker.instances());
     out.fvf = layout.fvf;
     out.stride = layout.stride;
 
@@ -670,10 +662,26 @@ HRESULT BuildMeshGeometry(const Document& doc, MeshGeometry& out) {
         ++built;
         with_list += had_list;
     }
-    if (out.vertex_count == 0) return E_FAIL;
-    if (out.attributes.empty()) return D3DERR_INVALIDCALL;
+    if (HRESULT hr = CheckBuilt(out); hr != D3D_OK) return hr;
     if (out.materials.empty()) out.materials.push_back(DefaultMaterial());
     out.attribute_table = built == 1 && with_list == 1;
+    return D3D_OK;
+}
+
+HRESULT BuildOneMeshGeometry(const Document& doc, const Node& mesh, MeshGeometry& out,
+                             VertexOrigins* origins) {
+    out = MeshGeometry{};
+    const MeshInstance instance{&mesh, Identity(), true};
+    const Layout layout = LayoutOf(doc, {&instance, 1});
+    out.fvf = layout.fvf;
+    out.stride = layout.stride;
+
+    MeshAppender appender(doc, layout, out);
+    appender.KeepOrigins(origins);
+    bool had_list = false;
+    if (HRESULT hr = appender.Append(instance, had_list); hr != D3D_OK) return hr;
+    if (HRESULT hr = CheckBuilt(out); hr != D3D_OK) return hr;
+    out.attribute_table = had_list;
     return D3D_OK;
 }
 

@@ -31,8 +31,10 @@ struct MeshContainerParts {
 // Builds the mesh container of `mesh` (a Mesh node of `doc`, a reference already resolved) in
 // its own frame's space: the mesh D3DXLoadMeshFromX would build from a file holding this mesh
 // alone, with `options` (D3DXMESH_*) on `device`, and its skin info on the vertices as built.
-// S_OK with every part filled; S_FALSE with nothing built for a mesh D3DX skips (no vertices);
-// otherwise the error D3DXLoadMeshFromX gives for the same mesh data.
+// S_OK with every part filled (materials and effect instances only for a mesh with a material
+// list, as D3DX gives them); S_FALSE with nothing built for a mesh D3DX skips (no vertices);
+// otherwise the error D3DXLoadMeshFromX gives for the same mesh data, or E_FAIL for skin data
+// D3DX refuses (and for vertex indices past the mesh, which it would skin past the buffer with).
 HRESULT BuildMeshContainerParts(const xfile::Document& doc, const xfile::Node& mesh, DWORD options,
                                 IDirect3DDevice9* device, MeshContainerParts* out);
 
