@@ -4,6 +4,7 @@
 // thread's CPU time per draw while the draws are issued (llvmpipe rasterises on threads of
 // its own); each side runs in its own process, the processes alternate, medians.
 #include "bench_util.h"
+#include "machine.h"
 
 #include "d3d9/present_pacing.h"
 #include "win32/window.h"
@@ -257,6 +258,7 @@ int GlDraws(int frames) {
 // ---- The driver ---------------------------------------------------------------------------
 
 int Driver(int runs, int frames, const std::string& results) {
+    bench::RecordMachine(results, "draw_calls");
     const std::vector<std::string> environment = {"SDL_VIDEODRIVER=offscreen",
                                                   "SDL_AUDIODRIVER=dummy"};
     std::vector<double> ours, direct;

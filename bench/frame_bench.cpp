@@ -10,6 +10,7 @@
 // argv; the child stops the clock when its first Present (or SDL_GL_SwapWindow) returns.
 // The viewer keeps its default pacing here, as a user starts it.
 #include "bench_util.h"
+#include "machine.h"
 #include "grid_model.h"
 
 #include "app/viewer.h"
@@ -549,6 +550,7 @@ void CompareIdle(const Options& o) {
 }
 
 int Driver(const Options& o) {
+    bench::RecordMachine(o.results, "frame_bench");
     const std::string grid = bench::EnsureGridModel(o.data, o.grid, bench::XForm::Binary);
     std::printf("Frames (pacing off, SDL offscreen driver): the viewer (StartViewer, "
                 "UpdateControls, DrawFrame) against\nbench/same_frame (the same frame written "

@@ -7,6 +7,7 @@
 // D3DXMESH_SYSTEMMEM asks, so the figure is reading and building the mesh, which is what
 // Assimp does too; the GL device would add an upload that Assimp has no counterpart for.
 #include "bench_util.h"
+#include "machine.h"
 #include "grid_model.h"
 
 #include "testing/recording_device.h"
@@ -217,6 +218,7 @@ void MeasureMemory(const Row& row, long baseline, int& misses,
 }
 
 int Driver(const Options& o) {
+    bench::RecordMachine(o.results, "load_bench");
     std::printf("Load: D3DXLoadMeshFromXA (recording device, D3DXMESH_SYSTEMMEM, materials) "
                 "against Assimp::Importer::ReadFile(path, 0).\n"
                 "Medians of %d to 4 times as many samples each, the two loaders alternating, until "
