@@ -16,10 +16,10 @@ namespace {
 // Software GL (llvmpipe) bins each frame's work in heap blocks that it frees when the frame is
 // done. glibc gives the top of the heap back to the kernel once more than the trim threshold
 // lies free there, and the next frame faults it in again page by page. A frame of a large
-// model bins over 100 MB (the bench's 980,000-triangle grid: the heap's top swung by 64 MB
-// every few frames under a 64 MB threshold, 10,000 faults a frame, twice the frame time), so
-// the threshold is set above anything one frame bins: the heap then holds what the largest
-// frame used and no more. Large blocks are still mapped and unmapped on their own.
+// model bins over 100 MB (the bench's 980,000-triangle grid: under a 64 MB threshold the
+// heap's top swung by 64 MB every few frames, 10,000 faults a frame, two to three times the
+// frame time), so the threshold is set above anything one frame bins: the heap then holds what
+// the largest frame used and no more. Large blocks are still mapped and unmapped on their own.
 constexpr int kKeptFreeHeap = 1 << 30;
 
 void KeepFrameMemoryMapped() {
