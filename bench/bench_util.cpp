@@ -27,7 +27,7 @@ long long NowNanoseconds() {
 }
 
 void KeepFreedMemoryMapped() {
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
 }
 
 double CpuSeconds() {

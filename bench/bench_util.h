@@ -14,7 +14,7 @@ double Now();
 long long NowNanoseconds();
 
 // The heap policy the device layer sets for itself (freed frame memory kept mapped, up to
-// 64 MB), for the reference programs, so that both sides of a comparison run under it.
+// 1 GB), for the reference programs, so that both sides of a comparison run under it.
 void KeepFreedMemoryMapped();
 
 // CPU time of this process (all threads, user and system), in seconds.

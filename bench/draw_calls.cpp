@@ -4,6 +4,7 @@
 // thread's CPU time per draw while the draws are issued (llvmpipe rasterises on threads of
 // its own); each side runs in its own process, the processes alternate, medians.
 #include "bench_util.h"
+#include "machine.h"
 
 #include "d3d9/present_pacing.h"
 #include "win32/window.h"
@@ -257,30 +258,39 @@ int GlDraws(int frames) {
 // ---- The driver ---------------------------------------------------------------------------
 
 int Driver(int runs, int frames, const std::string& results) {
+    bench::RecordMachine(results, "draw_calls");
     const std::vector<std::string> environment = {"SDL_VIDEODRIVER=offscreen",
                                                   "SDL_AUDIODRIVER=dummy"};
-    std::vector<double> ours, direct;
-    for (int r = 0; r < runs; ++r) {
-        bool ok = false;
-        const std::string d = bench::RunChild(
-            {bench::SelfPath(), "--device", std::to_string(frames)}, environment, ok);
-        bool okGl = false;
-        const std::string g =
-            bench::RunChild({bench::SelfPath(), "--gl", std::to_string(frames)}, environment, okGl);
-        if (!ok || !okGl) {
-            std::printf("draw_calls: a child failed\n");
-            return 1;
-        }
-        ours.push_back(std::atof(bench::Field(d, "ns_per_draw").c_str()));
-        direct.push_back(std::atof(bench::Field(g, "ns_per_draw").c_str()));
-    }
-    const double a = bench::Median(ours), b = bench::Median(direct);
+    // Alternating pairs until the median difference settles, as the start-up figures are taken.
+    const bench::Pairs p = bench::TakePairs(
+        [&](double& ours, double& direct) {
+            bool ok = false;
+            const std::string d = bench::RunChild(
+                {bench::SelfPath(), "--device", std::to_string(frames)}, environment, ok);
+            bool okGl = false;
+            const std::string g = bench::RunChild(
+                {bench::SelfPath(), "--gl", std::to_string(frames)}, environment, okGl);
+            if (!ok || !okGl) {
+                std::printf("draw_calls: a child failed\n");
+                return false;
+            }
+            ours = std::atof(bench::Field(d, "ns_per_draw").c_str());
+            direct = std::atof(bench::Field(g, "ns_per_draw").c_str());
+            return true;
+        },
+        runs, 4 * runs, 40);
+    if (p.ours.empty()) return 1;
+    std::vector<double> ratios;
+    for (size_t i = 0; i < p.ours.size(); ++i)
+        ratios.push_back(p.ours[i] / p.reference[i]);
+    const double a = bench::Median(p.ours), b = bench::Median(p.reference);
     std::printf("\nDraw calls: %d indexed draws a frame, a texture and a render state changing "
-                "between draws;\nthe issuing thread's CPU time per draw, median of %d frames, "
-                "median of %d alternating runs.\n\n%-22s %10s %10s %7s\n%-22s %10.0f %10.0f "
-                "%7.2f   (target <= 1.5: %s)\n",
+                "between draws;\nthe issuing thread's CPU time per draw, median of %d frames; "
+                "medians of alternating runs, at least %d,\ntaken until the difference settles "
+                "(± half the interquartile range of the runs' own ratios).\n\n%-22s %10s %10s "
+                "%12s\n%-22s %10.0f %10.0f %5.2f ±%4.2f, %zu pairs   (target <= 1.1: %s)\n",
                 kDraws, frames, runs, "", "device ns", "GL ns", "ratio", "per draw", a, b, a / b,
-                a / b <= 1.5 ? "met" : "NOT MET");
+                bench::HalfSpread(ratios), p.ours.size(), a / b <= 1.1 ? "met" : "NOT MET");
     if (!results.empty())
         if (FILE* f = std::fopen(results.c_str(), "a")) {
             std::fprintf(f, "draw-call\tns\t%.4g\t%.4g\n", a, b);
