@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 
 namespace d3dx9 {
 
@@ -40,6 +41,7 @@ class Reader {
         : doc_(doc), numbers_left_(kKeyFactor * doc.number_count() + kKeySlack) {}
 
     HRESULT Run(AnimationSets* out) {
+        FindFrameMatrices();
         for (const Node& n : doc_.top_level())
             if (n.type == Template::AnimTicksPerSecond) {
                 const auto v = doc_.numbers(n);
@@ -112,6 +114,7 @@ class Reader {
             FAILED(hr))
             return hr;
         for (Read& r : animations) {
+            FillFromFrame(r.target, &r.keys);
             SortByTime(r.keys.scale);
             SortByTime(r.keys.rotation);
             SortByTime(r.keys.translation);
@@ -119,6 +122,35 @@ class Reader {
                                r.spline);
         }
         return D3D_OK;
+    }
+
+    // The matrix each named frame has in the file (its last FrameTransformMatrix; the first
+    // frame of a name, as D3DXFrameFind finds it).
+    void FindFrameMatrices() {
+        for (const Node& n : doc_.nodes()) {
+            if (n.type != Template::Frame || n.is_reference) continue;
+            D3DXMATRIX m;
+            D3DXMatrixIdentity(&m);
+            for (const Node& child : doc_.children(n)) {
+                const auto v = doc_.numbers(child);
+                if (child.type == Template::FrameTransformMatrix && v.size() == 16)
+                    v.CopyReals(0, 16, &m._11);
+            }
+            frame_matrices_.try_emplace(std::string(doc_.name(n)), m);
+        }
+    }
+
+    // A channel without keys holds the frame's own scale, rotation or translation, so that an
+    // animation of rotations alone turns a bone where it stands.
+    void FillFromFrame(const std::string& target, Channels* keys) const {
+        const auto found = frame_matrices_.find(target);
+        if (found == frame_matrices_.end()) return;
+        D3DXVECTOR3 s, t;
+        D3DXQUATERNION r;
+        if (FAILED(D3DXMatrixDecompose(&s, &r, &t, &found->second))) r = D3DXQUATERNION(0, 0, 0, 1);
+        if (keys->scale.empty()) keys->scale.push_back({0.0f, s});
+        if (keys->rotation.empty()) keys->rotation.push_back({0.0f, r});
+        if (keys->translation.empty()) keys->translation.push_back({0.0f, t});
     }
 
     // keyType, nKeys, then per key: time, nValues, the values. A later key list of a channel
@@ -181,6 +213,7 @@ class Reader {
     const xfile::Document& doc_;
     uint64_t numbers_left_;
     double ticks_per_second_ = kDefaultTicksPerSecond;
+    std::unordered_map<std::string, D3DXMATRIX> frame_matrices_;
 };
 
 } // namespace
