@@ -19,7 +19,7 @@ using xfile::Template;
 // References can make one Animation count in several sets; keys read may be this many times the
 // document's numbers (plus slack for small files), more is a file built to exhaust memory.
 constexpr uint64_t kKeyFactor = 4;
-constexpr uint64_t kKeySlack = uint64_t{1} << 20;
+constexpr uint64_t kKeySlack = uint64_t{1} << 18;
 
 // AnimationKey types.
 constexpr double kRotation = 0, kScale = 1, kPosition = 2, kMatrix = 4;

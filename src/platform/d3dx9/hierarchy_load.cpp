@@ -25,7 +25,7 @@ constexpr size_t kMaxHierarchyFileBytes = size_t(256) << 20;
 // References can place one frame or mesh several times; the objects visited may be this many
 // times the document's (plus slack for small files), more is a file built to exhaust memory.
 constexpr uint64_t kVisitFactor = 4;
-constexpr uint64_t kVisitSlack = uint64_t{1} << 20;
+constexpr uint64_t kVisitSlack = uint64_t{1} << 16;
 // The controller the loader makes, as D3DX makes it: two tracks, room for 30 events.
 constexpr UINT kLoaderTracks = 2;
 constexpr UINT kLoaderEvents = 30;
