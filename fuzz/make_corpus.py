@@ -5,7 +5,9 @@ xfile: small .x files in text, binary (32- and 64-bit floats) and MSZIP-compress
   colours, uvs, materials, skins;
 dds: DXT1/3/5 and masked formats, with and without mip levels;
 image: one byte of options (see image_fuzz.cpp) and a small PNG, BMP, TGA, PPM or DDS file;
-path: CP932 names, relative to the tree path_fuzz.cpp makes."""
+path: CP932 names, relative to the tree path_fuzz.cpp makes;
+controller: byte programs for controller_fuzz.cpp (sets of keys, then track steps).
+(The hierarchy target reads the xfile seeds.)"""
 import os
 import struct
 import zlib
@@ -226,8 +228,41 @@ def other_targets():
     })
 
 
+ANIMATED_MODEL = b"""
+AnimTicksPerSecond { 30; }
+Frame root { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,2,0,1;; }
+ Frame arm { FrameTransformMatrix { 0,1,0,0, -1,0,0,0, 0,0,1,0, 1,0,0,1;; }
+  Frame hand { } }
+ Mesh m { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3; 0,1,2;; } }
+AnimationSet walk {
+ Animation { { arm } AnimationOptions { 1; 0; }
+  AnimationKey { 0; 3; 0; 4; 1,0,0,0;;, 15; 4; 0.7071,0,0.7071,0;;, 5; 4; 0,0,1,0;;; }
+  AnimationKey { 2; 2; 30; 3; 1,2,3;;, 0; 3; 0,0,0;;; } }
+ Animation { { hand } AnimationKey { 4; 1; 10; 16; 2,0,0,0, 0,2,0,0, 0,0,2,0, 1,1,1,1;;; } }
+ Animation { { nowhere } AnimationKey { 1; 1; 0; 3; 2,2,2;;; } } }
+AnimationSet run { Animation { { root } AnimationKey { 1; 1; 0; 3; 1,1,1;;; } } }
+"""
+
+
+def controller_seeds():
+    def f(*values):
+        return struct.pack("<%df" % len(values), *values)
+    write_all("controller", {
+        # LOOP at 30 ticks/s, one animation with a scale, a translation and a rotation key list.
+        "loop.bin": bytes([0]) + f(30.0) + bytes([0, 2, 2, 2])
+        + f(0, 1, 1, 1, 30, 2, 2, 2) + f(0, 0, 0, 0, 15, 1, 2, 3)
+        + f(0, 0, 0, 0, 1, 30, 0, 0.7071, 0, 0.7071)
+        + bytes([0, 0]) + f(0.25) + bytes([1, 1]) + f(7.5) + bytes([0, 0]) + f(0.1),
+        # PINGPONG, keys out of order and at equal times, NaN and infinite values and steps.
+        "pingpong_nan.bin": bytes([2]) + f(1.0) + bytes([1, 3, 0, 0])
+        + f(5, 1, 1, 1, 5, 2, 2, 2, 1, float("nan"), 0, 0)
+        + bytes([0, 0]) + f(float("inf")) + bytes([0, 2]) + f(-3.0) + bytes([1, 0]) + f(2.0),
+    })
+
+
 def main():
     other_targets()
+    controller_seeds()
     os.makedirs(OUT, exist_ok=True)
     big = TEXT_MODEL + b"".join(b"Frame f%d { { quad } }\n" % i for i in range(400))
     files = {
@@ -240,6 +275,8 @@ def main():
         "header_only.x": b"xof 0303txt 0032",
         "text_skinned.x": b"xof 0303txt 0032\n" + SKINNED_CUBE,
         "binary_skinned64.x": b"xof 0303bin 0064" + binary_skinned_triangle(True),
+        "animated_model.x": b"xof 0303txt 0032" + ANIMATED_MODEL,
+        "animated_model_tzip.x": compressed(b"xof 0303tzip0032", ANIMATED_MODEL, 128),
     }
     for name, data in files.items():
         with open(os.path.join(OUT, name), "wb") as f:

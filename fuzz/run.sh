@@ -2,6 +2,7 @@
 # Builds the libFuzzer targets with clang (ASan + UBSan, fuzz/CMakeLists.txt), replays each
 # target's seed corpus, then fuzzes each for the given time.
 #   fuzz/run.sh [seconds] [target...]     default 600 s each; targets: xfile dds image path
+#                                         hierarchy controller
 #   FUZZ_BUILD   build folder (default build-fuzz); new inputs go to $FUZZ_BUILD/corpus/<target>
 #   FUZZ_FLAGS   extra libFuzzer flags
 # fuzz/corpus/<target> (and, for xfile, the shared .x corpus when present) are seeds only: the
@@ -13,19 +14,23 @@ out="${FUZZ_BUILD:-$root/build-fuzz}"
 seconds="${1:-600}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(xfile dds image path)
+[ ${#targets[@]} -eq 0 ] && targets=(xfile dds image path hierarchy controller)
 
 cmake -S "$root/fuzz" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE= >/dev/null
 cmake --build "$out" --target "${targets[@]/%/_fuzz}"
 
-declare -A max_len=([xfile]=65536 [dds]=16384 [image]=16384 [path]=512)
+declare -A max_len=([xfile]=65536 [dds]=16384 [image]=16384 [path]=512 [hierarchy]=65536
+                    [controller]=4096)
 mkdir -p "$out/crashes"
 total=0
 for t in "${targets[@]}"; do
-  seeds=("$root/fuzz/corpus/$t")
-  [ "$t" = xfile ] && [ -d "$root/../shared/xcorpus" ] && seeds+=("$root/../shared/xcorpus")
+  # The hierarchy loader reads what the .x reader reads: the same seeds and dictionary.
+  seed_target=$t
+  [ "$t" = hierarchy ] && seed_target=xfile
+  seeds=("$root/fuzz/corpus/$seed_target")
+  [ "$seed_target" = xfile ] && [ -d "$root/../shared/xcorpus" ] && seeds+=("$root/../shared/xcorpus")
   dict=()
-  [ -f "$root/fuzz/$t.dict" ] && dict=(-dict="$root/fuzz/$t.dict")
+  [ -f "$root/fuzz/$seed_target.dict" ] && dict=(-dict="$root/fuzz/$seed_target.dict")
   mkdir -p "$out/corpus/$t"
   # -rss_limit_mb: a hostile input must not make the code allocate without bound;
   # -timeout: nor run for long.

@@ -208,6 +208,75 @@ NamedBytes HostileModels() {
     return cases;
 }
 
+std::vector<ExpectedResult> HostileAnimations() {
+    constexpr long kOk = 0, kFail = long(0x80004005), kOutOfMemory = long(0x8007000E);
+    constexpr long kParseError = long(0x88760390);
+    const std::string bone = "Frame bone { }\n";
+    const auto set = [&](const std::string& key) {
+        return Text(bone + "AnimationSet s { Animation { { bone } " + key + " } }");
+    };
+    std::vector<ExpectedResult> cases = {
+        {"key count 4e9", set("AnimationKey { 2; 4000000000; 0; 3; 1,2,3;;; }"), kFail},
+        {"key count 2^32-1 in a binary list",
+         Binary(NameToken("Frame") + NameToken("bone") + Bytes{10, 0, 11, 0} +
+                NameToken("AnimationSet") + Bytes{10, 0} + NameToken("Animation") +
+                Bytes{10, 0, 10, 0} + NameToken("bone") + Bytes{11, 0} + NameToken("AnimationKey") +
+                Bytes{10,   0,    6,    0, 3, 0, 0, 0,  2, 0,  0, 0,  0xFF,
+                      0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 11, 0, 11, 0, 11, 0}),
+         kFail},
+        {"value count 2^32-1", set("AnimationKey { 2; 1; 0; 4294967295; 1,2,3;;; }"), kFail},
+        {"unknown key type", set("AnimationKey { 7; 1; 0; 3; 1,2,3;;; }"), kFail},
+        {"times going backwards",
+         set("AnimationKey { 2; 4; 30; 3; 3,0,0;;, 20; 3; 2,0,0;;, 10; 3; 1,0,0;;, 0; 3; "
+             "0,0,0;;; }"),
+         kOk},
+        {"NaN and infinite keys",
+         Binary(NameToken("Frame") + NameToken("bone") + Bytes{10, 0, 11, 0} +
+                NameToken("AnimationSet") + Bytes{10, 0} + NameToken("Animation") +
+                Bytes{10, 0, 10, 0} + NameToken("bone") + Bytes{11, 0} + NameToken("AnimationKey") +
+                // A rotation key of (NaN, +inf, -inf, 0).
+                Bytes{10,   0,    6, 0, 4,    0,    0, 0, 0, 0, 0,  0, 1,  0, 0,    0,    0, 0,
+                      0,    0,    4, 0, 0,    0,    7, 0, 4, 0, 0,  0, 0,  0, 0xC0, 0x7F, 0, 0,
+                      0x80, 0x7F, 0, 0, 0x80, 0xFF, 0, 0, 0, 0, 11, 0, 11, 0, 11,   0}),
+         kOk},
+        {"animation naming a missing frame",
+         Text(bone + "AnimationSet s { Animation { { nowhere } "
+                     "AnimationKey { 1; 1; 0; 3; 2,2,2;;; } } }"),
+         kOk},
+        {"1024 nested frames animated at the bottom",
+         Text(Repeat("Frame f {\n", 1023) + "Frame bone { }" + Repeat("}", 1023) +
+              "AnimationSet s { Animation { { bone } AnimationKey { 2; 1; 0; 3; 1,2,3;;; } } }"),
+         kOk},
+        {"100000 nested frames", Text(Repeat("Frame f {\n", 100000) + Repeat("}", 100000)),
+         kParseError},
+    };
+    // Frames naming the one before twice, 40 deep: 2^40 frames if followed.
+    std::string frames = "Frame f0 { }\n";
+    for (int i = 1; i <= 40; ++i)
+        frames += "Frame f" + std::to_string(i) + " { { f" + std::to_string(i - 1) + " } { f" +
+                  std::to_string(i - 1) + " } }\n";
+    cases.push_back({"2^40 frames by reference", Text(frames), kOutOfMemory});
+    // One animation of 20000 keys, named 2000 times by reference in one set.
+    std::string keys = "Animation big { { bone } AnimationKey { 2; 20000; ";
+    for (int k = 0; k < 20000; ++k)
+        keys += std::to_string(k) + "; 3; 1,2,3;;" + (k + 1 < 20000 ? ", " : "; } }\n");
+    cases.push_back({"2000 references to an animation of 20000 keys",
+                     Text(bone + "AnimationSet holder { " + keys + " }\nAnimationSet s { " +
+                          Repeat("{ big } ", 2000) + "}"),
+                     kOutOfMemory});
+    std::string sets = bone;
+    for (int i = 0; i < 5000; ++i)
+        sets += "AnimationSet s" + std::to_string(i) +
+                " { Animation { { bone } AnimationKey { 0; 1; 0; 4; 1,0,0,0;;; } } }\n";
+    cases.push_back({"5000 sets", Text(sets), kOk});
+    std::string many = "AnimationSet s { ";
+    for (int i = 0; i < 5000; ++i)
+        many += "Animation { { f" + std::to_string(i % 7) +
+                " } AnimationKey { 1; 1; 0; 3; 2,2,2;;; } } ";
+    cases.push_back({"5000 animations in a set", Text(bone + many + "}"), kOk});
+    return cases;
+}
+
 Bytes HostileModel(const std::string& name) {
     for (auto& [caseName, bytes] : HostileModels())
         if (caseName == name) return bytes;

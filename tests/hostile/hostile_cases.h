@@ -37,6 +37,16 @@ struct HostileSkin {
 };
 std::vector<HostileSkin> HostileSkins();
 
+// Hierarchy and animation files for D3DXLoadMeshHierarchyFromX, each with the result D3DX
+// gives: key counts past the numbers that follow, references multiplying frames or keys,
+// NaN and infinite keys, times going backwards, thousands of sets, deep hierarchies.
+struct ExpectedResult {
+    std::string name;
+    Bytes bytes;
+    long result; // an HRESULT
+};
+std::vector<ExpectedResult> HostileAnimations();
+
 // Image files that must be refused: sizes no data can back, truncated or crafted headers.
 NamedBytes HostileImages();
 

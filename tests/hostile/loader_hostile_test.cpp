@@ -4,6 +4,8 @@
 // an error (or, for skins, built so that it skins safely), in well under a second, without
 // leaving an object alive and without memory growing past a fixed bound.
 #include "d3dx9/mesh_container.h"
+
+#include "../unit/d3dx_hierarchy_fixture.h"
 #include "hostile_cases.h"
 #include "hostile_files.h"
 #include "testing/recording_device.h"
@@ -96,7 +98,47 @@ class Loaders : public ::testing::Test {
         if (texture) texture->Release();
         return hr;
     }
+
+    // Loads a hierarchy from memory, plays its animation a little and destroys it; returns the
+    // result, checks the time and that every frame and container went back to the allocator.
+    HRESULT LoadHierarchy(const Bytes& bytes, const std::string& what) {
+        xoftest::CountingAllocator alloc;
+        D3DXFRAME* root = nullptr;
+        ID3DXAnimationController* controller = nullptr;
+        const double start = hostile::Now();
+        const HRESULT hr = D3DXLoadMeshHierarchyFromXInMemory(bytes.data(), DWORD(bytes.size()),
+                                                              D3DXMESH_SYSTEMMEM, device, &alloc,
+                                                              nullptr, &root, &controller);
+        if (controller) {
+            for (double step : {0.5, 1e9, -7.0})
+                EXPECT_EQ(controller->AdvanceTime(step, nullptr), D3D_OK) << what;
+            controller->Release();
+        }
+        if (root) {
+            EXPECT_EQ(D3DXFrameDestroy(root, &alloc), D3D_OK) << what;
+        }
+        const double seconds = hostile::Now() - start;
+        EXPECT_LT(seconds, hostile::kRefusalBound) << what << " took " << seconds << " s";
+        EXPECT_EQ(SUCCEEDED(hr), root != nullptr) << what;
+        EXPECT_EQ(alloc.frames, 0) << what;
+        EXPECT_EQ(alloc.containers, 0) << what;
+        return hr;
+    }
 };
+
+TEST_F(Loaders, HostileAnimationsGiveD3DXsResult) {
+    for (const auto& c : hostile::HostileAnimations())
+        EXPECT_EQ(LoadHierarchy(c.bytes, c.name), HRESULT(c.result)) << c.name;
+}
+
+// Whatever the flat loader refuses, the hierarchy loader reads or refuses as quickly, leaving
+// nothing behind (it needs no mesh, so some load).
+TEST_F(Loaders, HostileModelsThroughTheHierarchyLoader) {
+    for (const auto& [name, bytes] : hostile::GoodModels())
+        EXPECT_EQ(LoadHierarchy(bytes, name), D3D_OK) << name;
+    for (const auto& [name, bytes] : hostile::HostileModels())
+        LoadHierarchy(bytes, name);
+}
 
 TEST_F(Loaders, GoodFilesLoad) {
     for (const auto& [name, bytes] : hostile::GoodModels())

@@ -247,3 +247,193 @@ D3DXVECTOR3* WINAPI D3DXVec3TransformNormal(D3DXVECTOR3* out, const D3DXVECTOR3*
     *out = r;
     return out;
 }
+
+// Quaternions and the scale-rotation-translation matrices that animation is made of.
+
+#ifndef __D3DX9MATH_INL__
+D3DXVECTOR3* WINAPI D3DXVec3Lerp(D3DXVECTOR3* out, const D3DXVECTOR3* v1, const D3DXVECTOR3* v2,
+                                 FLOAT s) {
+    if (!out || !v1 || !v2) return nullptr;
+    *out = D3DXVECTOR3(v1->x + s * (v2->x - v1->x), v1->y + s * (v2->y - v1->y),
+                       v1->z + s * (v2->z - v1->z));
+    return out;
+}
+
+D3DXQUATERNION* WINAPI D3DXQuaternionIdentity(D3DXQUATERNION* out) {
+    if (!out) return nullptr;
+    *out = D3DXQUATERNION(0.0f, 0.0f, 0.0f, 1.0f);
+    return out;
+}
+
+D3DXQUATERNION* WINAPI D3DXQuaternionConjugate(D3DXQUATERNION* out, const D3DXQUATERNION* q) {
+    if (!out || !q) return nullptr;
+    *out = D3DXQUATERNION(-q->x, -q->y, -q->z, q->w);
+    return out;
+}
+
+FLOAT WINAPI D3DXQuaternionDot(const D3DXQUATERNION* q1, const D3DXQUATERNION* q2) {
+    if (!q1 || !q2) return 0.0f;
+    return q1->x * q2->x + q1->y * q2->y + q1->z * q2->z + q1->w * q2->w;
+}
+#endif
+
+D3DXVECTOR3* WINAPI D3DXVec3Hermite(D3DXVECTOR3* out, const D3DXVECTOR3* v1, const D3DXVECTOR3* t1,
+                                    const D3DXVECTOR3* v2, const D3DXVECTOR3* t2, FLOAT s) {
+    if (!out || !v1 || !t1 || !v2 || !t2) return nullptr;
+    const float s2 = s * s, s3 = s2 * s;
+    const float h1 = 2.0f * s3 - 3.0f * s2 + 1.0f, h2 = s3 - 2.0f * s2 + s;
+    const float h3 = -2.0f * s3 + 3.0f * s2, h4 = s3 - s2;
+    *out = D3DXVECTOR3(h1 * v1->x + h2 * t1->x + h3 * v2->x + h4 * t2->x,
+                       h1 * v1->y + h2 * t1->y + h3 * v2->y + h4 * t2->y,
+                       h1 * v1->z + h2 * t1->z + h3 * v2->z + h4 * t2->z);
+    return out;
+}
+
+D3DXVECTOR3* WINAPI D3DXVec3CatmullRom(D3DXVECTOR3* out, const D3DXVECTOR3* v0,
+                                       const D3DXVECTOR3* v1, const D3DXVECTOR3* v2,
+                                       const D3DXVECTOR3* v3, FLOAT s) {
+    if (!out || !v0 || !v1 || !v2 || !v3) return nullptr;
+    const float s2 = s * s, s3 = s2 * s;
+    const auto axis = [&](float a, float b, float c, float d) {
+        return 0.5f * (2.0f * b + (c - a) * s + (2.0f * a - 5.0f * b + 4.0f * c - d) * s2 +
+                       (3.0f * b - a - 3.0f * c + d) * s3);
+    };
+    *out = D3DXVECTOR3(axis(v0->x, v1->x, v2->x, v3->x), axis(v0->y, v1->y, v2->y, v3->y),
+                       axis(v0->z, v1->z, v2->z, v3->z));
+    return out;
+}
+
+D3DXQUATERNION* WINAPI D3DXQuaternionNormalize(D3DXQUATERNION* out, const D3DXQUATERNION* q) {
+    if (!out || !q) return nullptr;
+    const float length = sqrtf(q->x * q->x + q->y * q->y + q->z * q->z + q->w * q->w);
+    if (length == 0.0f) {
+        *out = D3DXQUATERNION(0.0f, 0.0f, 0.0f, 0.0f);
+        return out;
+    }
+    *out = D3DXQUATERNION(q->x / length, q->y / length, q->z / length, q->w / length);
+    return out;
+}
+
+// The quaternion of a rotation matrix (row vectors), from the largest of the trace and the
+// diagonal, as D3DX does, so that a matrix that is no pure rotation gives D3DX's numbers too.
+D3DXQUATERNION* WINAPI D3DXQuaternionRotationMatrix(D3DXQUATERNION* out, const D3DXMATRIX* m) {
+    if (!out || !m) return nullptr;
+    const float trace = m->_11 + m->_22 + m->_33 + 1.0f;
+    D3DXQUATERNION q;
+    if (trace > 1.0f) {
+        const float s = 2.0f * sqrtf(trace);
+        q = D3DXQUATERNION((m->_23 - m->_32) / s, (m->_31 - m->_13) / s, (m->_12 - m->_21) / s,
+                           0.25f * s);
+    } else {
+        int largest = 0;
+        if (m->_22 > m->_11) largest = 1;
+        if (m->_33 > m->m[largest][largest]) largest = 2;
+        if (largest == 0) {
+            const float s = 2.0f * sqrtf(1.0f + m->_11 - m->_22 - m->_33);
+            q = D3DXQUATERNION(0.25f * s, (m->_12 + m->_21) / s, (m->_13 + m->_31) / s,
+                               (m->_23 - m->_32) / s);
+        } else if (largest == 1) {
+            const float s = 2.0f * sqrtf(1.0f + m->_22 - m->_11 - m->_33);
+            q = D3DXQUATERNION((m->_12 + m->_21) / s, 0.25f * s, (m->_23 + m->_32) / s,
+                               (m->_31 - m->_13) / s);
+        } else {
+            const float s = 2.0f * sqrtf(1.0f + m->_33 - m->_11 - m->_22);
+            q = D3DXQUATERNION((m->_13 + m->_31) / s, (m->_23 + m->_32) / s, 0.25f * s,
+                               (m->_12 - m->_21) / s);
+        }
+    }
+    *out = q;
+    return out;
+}
+
+// Along the shorter arc; nearly equal rotations are blended linearly, where sin(theta) would
+// divide by almost nothing.
+D3DXQUATERNION* WINAPI D3DXQuaternionSlerp(D3DXQUATERNION* out, const D3DXQUATERNION* q1,
+                                           const D3DXQUATERNION* q2, FLOAT t) {
+    if (!out || !q1 || !q2) return nullptr;
+    float dot = q1->x * q2->x + q1->y * q2->y + q1->z * q2->z + q1->w * q2->w;
+    float sign = 1.0f;
+    if (dot < 0.0f) {
+        sign = -1.0f;
+        dot = -dot;
+    }
+    float a = 1.0f - t, b = t;
+    if (1.0f - dot > 0.001f) {
+        const float theta = acosf(dot), sin_theta = sinf(theta);
+        a = sinf(theta * a) / sin_theta;
+        b = sinf(theta * b) / sin_theta;
+    }
+    b *= sign;
+    *out = D3DXQUATERNION(a * q1->x + b * q2->x, a * q1->y + b * q2->y, a * q1->z + b * q2->z,
+                          a * q1->w + b * q2->w);
+    return out;
+}
+
+D3DXMATRIX* WINAPI D3DXMatrixRotationQuaternion(D3DXMATRIX* out, const D3DXQUATERNION* q) {
+    if (!out || !q) return nullptr;
+    const float x = q->x, y = q->y, z = q->z, w = q->w;
+    D3DXMATRIX r = ZeroMatrix();
+    r._11 = 1.0f - 2.0f * (y * y + z * z);
+    r._12 = 2.0f * (x * y + z * w);
+    r._13 = 2.0f * (x * z - y * w);
+    r._21 = 2.0f * (x * y - z * w);
+    r._22 = 1.0f - 2.0f * (x * x + z * z);
+    r._23 = 2.0f * (y * z + x * w);
+    r._31 = 2.0f * (x * z + y * w);
+    r._32 = 2.0f * (y * z - x * w);
+    r._33 = 1.0f - 2.0f * (x * x + y * y);
+    r._44 = 1.0f;
+    *out = r;
+    return out;
+}
+
+D3DXMATRIX* WINAPI D3DXMatrixTransformation(D3DXMATRIX* out, const D3DXVECTOR3* scalingCenter,
+                                            const D3DXQUATERNION* scalingRotation,
+                                            const D3DXVECTOR3* scaling,
+                                            const D3DXVECTOR3* rotationCenter,
+                                            const D3DXQUATERNION* rotation,
+                                            const D3DXVECTOR3* translation) {
+    if (!out) return nullptr;
+    const D3DXVECTOR3 zero(0.0f, 0.0f, 0.0f);
+    const D3DXVECTOR3 sc = scalingCenter ? *scalingCenter : zero;
+    const D3DXVECTOR3 rc = rotationCenter ? *rotationCenter : zero;
+    D3DXMATRIX m, step;
+    D3DXMatrixTranslation(&m, -sc.x, -sc.y, -sc.z);
+    if (scalingRotation) {
+        // The inverse of the scaling rotation is its conjugate's matrix (the transpose).
+        const D3DXQUATERNION inverse(-scalingRotation->x, -scalingRotation->y, -scalingRotation->z,
+                                     scalingRotation->w);
+        D3DXMatrixMultiply(&m, &m, D3DXMatrixRotationQuaternion(&step, &inverse));
+    }
+    if (scaling)
+        D3DXMatrixMultiply(&m, &m, D3DXMatrixScaling(&step, scaling->x, scaling->y, scaling->z));
+    if (scalingRotation)
+        D3DXMatrixMultiply(&m, &m, D3DXMatrixRotationQuaternion(&step, scalingRotation));
+    D3DXMatrixMultiply(&m, &m, D3DXMatrixTranslation(&step, sc.x - rc.x, sc.y - rc.y, sc.z - rc.z));
+    if (rotation) D3DXMatrixMultiply(&m, &m, D3DXMatrixRotationQuaternion(&step, rotation));
+    const D3DXVECTOR3 t = translation ? *translation : zero;
+    D3DXMatrixMultiply(&m, &m, D3DXMatrixTranslation(&step, rc.x + t.x, rc.y + t.y, rc.z + t.z));
+    *out = m;
+    return out;
+}
+
+// Scale = the lengths of the first three rows, translation = the fourth row, rotation = the
+// quaternion of the rows divided by their scales. A zero scale cannot be divided out.
+HRESULT WINAPI D3DXMatrixDecompose(D3DXVECTOR3* outScale, D3DXQUATERNION* outRotation,
+                                   D3DXVECTOR3* outTranslation, const D3DXMATRIX* m) {
+    if (!outScale || !outRotation || !outTranslation || !m) return D3DERR_INVALIDCALL;
+    const auto row_length = [&](int r) {
+        return sqrtf(m->m[r][0] * m->m[r][0] + m->m[r][1] * m->m[r][1] + m->m[r][2] * m->m[r][2]);
+    };
+    const D3DXVECTOR3 scale(row_length(0), row_length(1), row_length(2));
+    *outScale = scale;
+    *outTranslation = D3DXVECTOR3(m->_41, m->_42, m->_43);
+    if (scale.x == 0.0f || scale.y == 0.0f || scale.z == 0.0f) return D3DERR_INVALIDCALL;
+    D3DXMATRIX normalized = *m;
+    const float s[3] = {scale.x, scale.y, scale.z};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            normalized.m[r][c] = m->m[r][c] / s[r];
+    D3DXQuaternionRotationMatrix(outRotation, &normalized);
+    return D3D_OK;
+}

@@ -2,7 +2,7 @@
 // hand back the mesh with its materials, effect instances and adjacency.
 #include "d3dx9/mesh_build.h"
 #include "d3dx9/mesh_output.h"
-#include "d3dx9/file_read.h"
+#include "d3dx9/model_file.h"
 #include "xfile/document.h"
 
 #include <d3dx9.h>
@@ -12,29 +12,7 @@
 
 namespace d3dx9 {
 
-// Far beyond any model a viewer shows (a text .x of millions of vertices); a larger file is
-// refused before it is read, so naming a huge file cannot take the memory it would fill.
-constexpr size_t kMaxModelFileBytes = size_t(256) << 20;
-
 namespace {
-
-HRESULT FromParseStatus(xfile::Status status) {
-    switch (status) {
-    case xfile::Status::Ok:
-        return D3D_OK;
-    case xfile::Status::BadFileType:
-        return D3DXFERR_BADFILETYPE;
-    case xfile::Status::BadFileVersion:
-        return D3DXFERR_BADFILEVERSION;
-    case xfile::Status::BadFileFloatSize:
-        return D3DXFERR_BADFILEFLOATSIZE;
-    case xfile::Status::ParseError:
-        return D3DXFERR_PARSEERROR;
-    case xfile::Status::OutOfMemory:
-        return E_OUTOFMEMORY;
-    }
-    return E_FAIL;
-}
 
 // `file`, when given, holds `bytes` and is released once they are parsed; the document is
 // released once the geometry is built. Each stage's input is gone before the next one's output
@@ -90,10 +68,7 @@ HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR filename, DWORD options, LPDIRECT3DDEVI
     if (!filename || !device || !mesh) return D3DERR_INVALIDCALL;
     xfile::LargeVector<unsigned char> bytes;
     try {
-        if (d3dx9::ReadWholeFile(filename, bytes, d3dx9::kMaxModelFileBytes) !=
-            d3dx9::FileReadResult::Ok)
-            return D3DXERR_INVALIDDATA;
-        if (bytes.empty()) return D3DXERR_INVALIDDATA;
+        if (HRESULT hr = d3dx9::ReadModelFile(filename, bytes); FAILED(hr)) return hr;
         return d3dx9::LoadMesh({bytes.data(), bytes.size()}, &bytes, options, device, adjacency,
                                materials, effectInstances, numMaterials, mesh);
     } catch (const std::bad_alloc&) {

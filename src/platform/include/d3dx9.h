@@ -7,6 +7,7 @@
 #include "d3dx9core.h"
 #include "d3dx9tex.h"
 #include "d3dx9mesh.h"
+#include "d3dx9anim.h"
 #include "d3dx9xof.h"
 
 #define _FACDD 0x876

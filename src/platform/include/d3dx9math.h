@@ -35,9 +35,19 @@ struct D3DXMATRIX : public D3DMATRIX {
 };
 typedef D3DXMATRIX* LPD3DXMATRIX;
 
+struct D3DXQUATERNION {
+    D3DXQUATERNION() = default;
+    D3DXQUATERNION(FLOAT fx, FLOAT fy, FLOAT fz, FLOAT fw) : x(fx), y(fy), z(fz), w(fw) {}
+    FLOAT x;
+    FLOAT y;
+    FLOAT z;
+    FLOAT w;
+};
+typedef D3DXQUATERNION* LPD3DXQUATERNION;
+typedef D3DXVECTOR3* LPD3DXVECTOR3;
+
 D3DXMATRIX* WINAPI D3DXMatrixIdentity(D3DXMATRIX* out);
-D3DXMATRIX* WINAPI D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* m1,
-                                      const D3DXMATRIX* m2);
+D3DXMATRIX* WINAPI D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* m1, const D3DXMATRIX* m2);
 D3DXMATRIX* WINAPI D3DXMatrixTranspose(D3DXMATRIX* out, const D3DXMATRIX* m);
 D3DXMATRIX* WINAPI D3DXMatrixInverse(D3DXMATRIX* out, FLOAT* determinant, const D3DXMATRIX* m);
 D3DXMATRIX* WINAPI D3DXMatrixTranslation(D3DXMATRIX* out, FLOAT x, FLOAT y, FLOAT z);
@@ -45,6 +55,16 @@ D3DXMATRIX* WINAPI D3DXMatrixScaling(D3DXMATRIX* out, FLOAT sx, FLOAT sy, FLOAT 
 D3DXMATRIX* WINAPI D3DXMatrixRotationX(D3DXMATRIX* out, FLOAT angle);
 D3DXMATRIX* WINAPI D3DXMatrixRotationY(D3DXMATRIX* out, FLOAT angle);
 D3DXMATRIX* WINAPI D3DXMatrixRotationZ(D3DXMATRIX* out, FLOAT angle);
+D3DXMATRIX* WINAPI D3DXMatrixRotationQuaternion(D3DXMATRIX* out, const D3DXQUATERNION* q);
+// out = Tsc^-1 * Rsr^-1 * S * Rsr * Tsc * Trc^-1 * R * Trc * T; any argument may be null.
+D3DXMATRIX* WINAPI D3DXMatrixTransformation(D3DXMATRIX* out, const D3DXVECTOR3* scalingCenter,
+                                            const D3DXQUATERNION* scalingRotation,
+                                            const D3DXVECTOR3* scaling,
+                                            const D3DXVECTOR3* rotationCenter,
+                                            const D3DXQUATERNION* rotation,
+                                            const D3DXVECTOR3* translation);
+HRESULT WINAPI D3DXMatrixDecompose(D3DXVECTOR3* outScale, D3DXQUATERNION* outRotation,
+                                   D3DXVECTOR3* outTranslation, const D3DXMATRIX* m);
 D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* out, const D3DXVECTOR3* eye,
                                       const D3DXVECTOR3* at, const D3DXVECTOR3* up);
 D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, FLOAT fovy, FLOAT aspect, FLOAT zn,
@@ -60,3 +80,18 @@ D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* 
                                            const D3DXMATRIX* m);
 D3DXVECTOR3* WINAPI D3DXVec3TransformNormal(D3DXVECTOR3* out, const D3DXVECTOR3* v,
                                             const D3DXMATRIX* m);
+D3DXVECTOR3* WINAPI D3DXVec3Lerp(D3DXVECTOR3* out, const D3DXVECTOR3* v1, const D3DXVECTOR3* v2,
+                                 FLOAT s);
+D3DXVECTOR3* WINAPI D3DXVec3Hermite(D3DXVECTOR3* out, const D3DXVECTOR3* v1, const D3DXVECTOR3* t1,
+                                    const D3DXVECTOR3* v2, const D3DXVECTOR3* t2, FLOAT s);
+D3DXVECTOR3* WINAPI D3DXVec3CatmullRom(D3DXVECTOR3* out, const D3DXVECTOR3* v0,
+                                       const D3DXVECTOR3* v1, const D3DXVECTOR3* v2,
+                                       const D3DXVECTOR3* v3, FLOAT s);
+
+D3DXQUATERNION* WINAPI D3DXQuaternionIdentity(D3DXQUATERNION* out);
+D3DXQUATERNION* WINAPI D3DXQuaternionConjugate(D3DXQUATERNION* out, const D3DXQUATERNION* q);
+FLOAT WINAPI D3DXQuaternionDot(const D3DXQUATERNION* q1, const D3DXQUATERNION* q2);
+D3DXQUATERNION* WINAPI D3DXQuaternionNormalize(D3DXQUATERNION* out, const D3DXQUATERNION* q);
+D3DXQUATERNION* WINAPI D3DXQuaternionRotationMatrix(D3DXQUATERNION* out, const D3DXMATRIX* m);
+D3DXQUATERNION* WINAPI D3DXQuaternionSlerp(D3DXQUATERNION* out, const D3DXQUATERNION* q1,
+                                           const D3DXQUATERNION* q2, FLOAT t);
