@@ -4,7 +4,9 @@
 // pass. Every data object becomes one Node in a single vector, in file order (pre-order), so a
 // node's descendants are the nodes after it up to `end`. Member values are not typed by their
 // template: each object keeps the run of numbers and the run of strings it contains, in order;
-// whoever walks the tree knows the layout of the templates it cares about. A number is kept in
+// whoever walks the tree knows the layout of the templates it cares about. The templates the
+// mesh loader reads are checked as their values come, as the platform's parser reads them
+// (xfile/layout.h): every array exactly as long as its count says. A number is kept in
 // four bytes, as what a mesh is built from: one written as digits alone, from 0 to 2^32-1, or
 // read as a binary DWORD, as that integer; any other as the float nearest to it. Objects whose
 // template is neither standard nor declared in the file are skipped. References `{Name}`,
