@@ -145,12 +145,16 @@ NamedBytes HostileModels() {
              return tokens;
          }())},
         {"frame referring to itself", Text("Frame a { { a } }")},
-        // Data that do not fill their templates.
+        // Data that do not fill their templates, and data after a '}' with nothing open.
         {"uv list one past its count",
          Text("Mesh { " + tri +
               " 1; 3;0,1,2;; MeshTextureCoords { 3; 0;0;, 1;0;, 0;1;, 1;1;; } }")},
         {"vertex list one short of its count",
          Text("Mesh { 4; 0.5;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }")},
+        {"a '}' with nothing open before a mesh",
+         Text("Frame {}\n}\nMesh { " + tri + " 1; 3;0,1,2;; }")},
+        {"100000 stray braces, then a mesh",
+         Text("Frame {}\n" + Repeat("}\n", 100000) + "Mesh { " + tri + " 1; 3;0,1,2;; }")},
     };
     // Frames referring twice to the one before, 48 deep: 2^48 paths to one mesh.
     std::string laughs = "Frame f0 { Mesh { " + tri + " 1; 3;0,1,2;; } }\n";

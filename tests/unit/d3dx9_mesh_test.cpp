@@ -700,7 +700,7 @@ TEST_F(MeshTest, DataThatDoNotFillTheirTemplatesAreParseErrors) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Lists against their counts
+// What may follow the last object, and lists against their counts
 
 struct ModelForm {
     const char* name;
@@ -723,6 +723,51 @@ std::string ModelBytes(const ModelForm& form, Miscount m = {}, const std::string
     std::string header = plain.substr(0, 16);
     header.replace(8, 4, form.text ? "tzip" : "bzip");
     return xfile_test::Compressed(header, plain.substr(16) + trailer, 64);
+}
+
+void ExpectSameMesh(const Loaded& a, const Loaded& b) {
+    EXPECT_EQ(a.mesh->GetFVF(), b.mesh->GetFVF());
+    EXPECT_EQ(a.vertices(), b.vertices());
+    EXPECT_EQ(a.indices(), b.indices());
+    EXPECT_EQ(a.attributes(), b.attributes());
+    ASSERT_EQ(a.count, b.count);
+    for (DWORD m = 0; m < a.count; ++m) {
+        EXPECT_EQ(std::memcmp(&a.material(m).MatD3D, &b.material(m).MatD3D, sizeof(D3DMATERIAL9)),
+                  0);
+        EXPECT_STREQ(a.material(m).pTextureFilename ? a.material(m).pTextureFilename : "",
+                     b.material(m).pTextureFilename ? b.material(m).pTextureFilename : "");
+    }
+}
+
+TEST_F(MeshTest, StrayClosingBracesAfterTheLastObjectLoadTheMeshAsWithoutThem) {
+    // D3DX's file parser stops at a '}' with nothing open once every object is read, and D3DX
+    // builds its mesh from those objects: the one they make without the '}'.
+    const std::string close = BinaryWriter().Close().str();
+    const std::string zeros(6, '\0');
+    const std::string text_trailers[] = {"}", "}\n", "}}\n}\r\n", "}\n" + zeros, zeros};
+    const std::string binary_trailers[] = {close, close + close, close + zeros, zeros};
+    for (const ModelForm& f : kModelForms) {
+        SCOPED_TRACE(f.name);
+        Loaded reference;
+        LoadInto(reference, ModelBytes(f), device_);
+        ASSERT_EQ(reference.hr, D3D_OK);
+        // Vertices 0 and 2 carry both faces' normals, and are split.
+        EXPECT_EQ(reference.mesh->GetNumVertices(), 6u);
+        EXPECT_EQ(reference.mesh->GetNumFaces(), 2u);
+        for (const std::string& trailer : f.text ? std::span<const std::string>(text_trailers)
+                                                 : std::span<const std::string>(binary_trailers)) {
+            SCOPED_TRACE(trailer.size());
+            Loaded l;
+            LoadInto(l, ModelBytes(f, {}, trailer), device_);
+            ASSERT_EQ(l.hr, D3D_OK);
+            ExpectSameMesh(reference, l);
+        }
+        // More data after the '}' do not parse: the file parser's error.
+        const std::string frame = BinaryWriter().Name("Frame").Open().Close().str();
+        EXPECT_EQ(
+            LoadResult(ModelBytes(f, {}, f.text ? "}\nFrame after {}\n" : close + frame), device_),
+            D3DXFERR_PARSEERROR);
+    }
 }
 
 TEST_F(MeshTest, ListsLongerOrShorterThanTheirCountsAreParseErrors) {

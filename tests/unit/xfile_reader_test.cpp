@@ -628,13 +628,150 @@ TEST(XFileBinary, EachTokenFaultIsAParseErrorAtItsOffset) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Lists against their counts
+// What may follow the last object, and lists against their counts
 
 // 1-based line and column of byte `offset` of a text file, counted from the file's first byte.
 std::pair<uint32_t, uint32_t> LineAndColumn(const std::string& file, size_t offset) {
     const size_t line_start = file.rfind('\n', offset - 1) + 1; // npos + 1 = 0: the first line
     return {static_cast<uint32_t>(std::count(file.begin(), file.begin() + long(offset), '\n') + 1),
             static_cast<uint32_t>(offset - line_start + 1)};
+}
+
+// Text and binary forms of the same model, plain and compressed, each with a trailer appended
+// to its data.
+struct Form {
+    const char* name;
+    bool text;
+    std::string bytes; // the model as it stands, header included
+};
+
+std::vector<Form> ModelForms() {
+    const std::string text = xfile_test::MiscountedText({}).bytes;
+    const std::string bin32 = xfile_test::MiscountedBinary({}, false).bytes;
+    const std::string bin64 = xfile_test::MiscountedBinary({}, true).bytes;
+    return {{"text", true, text}, {"binary 32", false, bin32}, {"binary 64", false, bin64}};
+}
+
+// `form` with `trailer` after its data, plain or in MSZIP blocks.
+std::string WithTrailer(const Form& form, const std::string& trailer, bool compressed) {
+    if (!compressed) return form.bytes + trailer;
+    std::string header = form.bytes.substr(0, 16);
+    header.replace(8, 4, form.text ? "tzip" : "bzip");
+    return xfile_test::Compressed(header, form.bytes.substr(16) + trailer, 64);
+}
+
+const std::string kZeros(16, '\0');
+
+TEST(XFileEnd, StrayClosingBracesAfterTheLastObjectReadAsIfAbsent) {
+    // As D3DX reads them (its file parser stops at the stray '}' with every object read): the
+    // same objects, values and references as without them. NUL bytes after the data are
+    // white space in text and padding in binary.
+    const std::string text_trailers[] = {"}",
+                                         "}\n",
+                                         "\n}\n",
+                                         "}}",
+                                         "} }\n}\r\n",
+                                         "}\n" + kZeros,
+                                         kZeros.substr(0, 1),
+                                         kZeros.substr(0, 5) + "\n",
+                                         "}\n// one too many\n",
+                                         "# closing\n}\n# again",
+                                         "\n\n\t"};
+    const std::string close = BinaryWriter().Close().str();
+    const std::string binary_trailers[] = {close,
+                                           close + close + close,
+                                           close + kZeros.substr(0, 1),
+                                           close + kZeros.substr(0, 4),
+                                           close + close + kZeros.substr(0, 7),
+                                           kZeros.substr(0, 1),
+                                           kZeros.substr(0, 2),
+                                           kZeros};
+    for (const Form& form : ModelForms()) {
+        Document reference;
+        ASSERT_EQ(ParseBytes(form.bytes, reference), Status::Ok) << form.name;
+        ASSERT_EQ(reference.nodes().size(), 10u);
+        for (const std::string& trailer : form.text ? std::span<const std::string>(text_trailers)
+                                                    : std::span<const std::string>(binary_trailers))
+            for (bool compressed : {false, true}) {
+                SCOPED_TRACE(std::string(form.name) + (compressed ? " compressed" : "") +
+                             ", trailer of " + std::to_string(trailer.size()) + " bytes");
+                Document doc;
+                Error e;
+                ASSERT_EQ(ParseBytes(WithTrailer(form, trailer, compressed), doc, &e), Status::Ok)
+                    << e.message << " at " << e.offset;
+                ExpectSameTree(reference, doc);
+            }
+    }
+    // No object at all: a '}' alone reads as an empty file.
+    Document doc;
+    EXPECT_EQ(ParseText("}\n}", doc), Status::Ok);
+    EXPECT_TRUE(doc.nodes().empty());
+}
+
+TEST(XFileEnd, AStrayBraceWithMoreAfterItIsAParseErrorAtTheBrace) {
+    // The data do not end there: the file parser fails on what follows, as on any object that
+    // does not parse, and D3DX reports its parse error. The error names the '}'.
+    const std::string binary_frame =
+        BinaryWriter().Name("Frame").Name("after").Open().Close().str();
+    const std::string close = BinaryWriter().Close().str();
+    for (const Form& form : ModelForms()) {
+        std::vector<std::string> trailers;
+        if (form.text) {
+            trailers = {"}\nFrame after {}\n",
+                        "}\ntemplate Late { <a3f8c5d2-6b1e-4f07-9c3a-2d5e8b7f1a05> }", "}} 7;",
+                        "\n  }\n# note\nMesh m { 0;; 0;; }", "}" + kZeros + "Frame {}"};
+        } else {
+            trailers = {close + binary_frame, close + close + binary_frame,
+                        close + BinaryWriter().Integers({7}).str()};
+        }
+        for (const std::string& trailer : trailers)
+            for (bool compressed : {false, true}) {
+                SCOPED_TRACE(std::string(form.name) + (compressed ? " compressed" : "") + ": " +
+                             trailer);
+                Document doc;
+                Error e;
+                ASSERT_EQ(ParseBytes(WithTrailer(form, trailer, compressed), doc, &e),
+                          Status::ParseError);
+                const size_t brace = form.bytes.size() + (form.text ? trailer.find('}') : 0);
+                EXPECT_EQ(e.offset, brace) << e.message;
+                if (form.text) {
+                    const auto [line, column] = LineAndColumn(form.bytes + trailer, brace);
+                    EXPECT_EQ(e.line, line);
+                    EXPECT_EQ(e.column, column);
+                }
+                EXPECT_TRUE(doc.nodes().empty());
+            }
+    }
+    // Before the first object, too.
+    Document doc;
+    Error e;
+    EXPECT_EQ(ParseText("}\nFrame f {}", doc, &e), Status::ParseError);
+    EXPECT_EQ(e.line, 2u);
+    EXPECT_EQ(e.column, 1u);
+    EXPECT_EQ(ParseBytes("xof 0303bin 0032" + close + binary_frame, doc, &e), Status::ParseError);
+    EXPECT_EQ(e.offset, 16u);
+}
+
+TEST(XFileEnd, OtherBytesAfterTheLastObjectAreStillParseErrors) {
+    const Form text = ModelForms()[0], binary = ModelForms()[1];
+    struct Case {
+        const Form& form;
+        std::string trailer;
+        size_t at; // where in the trailer the error is
+    } cases[] = {
+        {text, "7;", 0},
+        {text, "\nleft over", 1 + 9}, // a name, then no '{' where the end is
+        {binary, "\r\n", 0},          // the bytes of a line end: no token
+        {binary, kZeros.substr(0, 4) + "\x01", 0},
+        {binary, BinaryWriter().Token(99).str(), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.form.name + (": " + c.trailer));
+        Document doc;
+        Error e;
+        ASSERT_EQ(ParseBytes(c.form.bytes + c.trailer, doc, &e), Status::ParseError);
+        EXPECT_EQ(e.offset, c.form.bytes.size() + c.at) << e.message;
+    }
 }
 
 TEST(XFileCounts, EveryArrayListedLongerOrShorterThanItsCountIsAParseError) {

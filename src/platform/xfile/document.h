@@ -11,7 +11,8 @@
 // read as a binary DWORD, as that integer; any other as the float nearest to it. Objects whose
 // template is neither standard nor declared in the file are skipped. References `{Name}`,
 // `{<GUID>}` and `{Name <GUID>}` are nodes of their own, resolved after parsing to an earlier,
-// already closed object.
+// already closed object. A '}' with nothing open ends the data when only more of them follow
+// (docs/x-parser-tolerance.md).
 //
 // No exceptions leave Parse(); a failure leaves the document empty and reports where it
 // happened (line and column for text, byte offset for everything).

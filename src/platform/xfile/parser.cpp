@@ -106,6 +106,9 @@ template <class Lexer> class Parser {
     Document& doc_;
     std::vector<Open> open_;
     std::vector<std::string> declared_;
+    // Where a '}' with nothing open stood: after the last object only more of them may follow.
+    size_t stray_brace_ = kNoStrayBrace;
+    static constexpr size_t kNoStrayBrace = ~size_t{0};
     bool need_separator_ = false;
     // An object of unknown type is parsed like any other, then dropped with all it holds.
     struct Skip {
@@ -129,6 +132,14 @@ template <class Lexer> bool Parser<Lexer>::Run() {
             return true;
         }
         if (open_.empty()) {
+            // Files that close one object too many are read as the platform's D3DX reads them:
+            // as though the extra '}' were not there, when nothing else follows it.
+            if (t.kind == Tok::CBrace) {
+                if (stray_brace_ == kNoStrayBrace) stray_brace_ = t.offset;
+                continue;
+            }
+            if (stray_brace_ != kNoStrayBrace)
+                return Fail(stray_brace_, "'}' with nothing open, and more data after it");
             if (t.kind == Tok::Template ||
                 (t.kind == Tok::Name && EqualsIgnoringCase(t.text, "template"))) {
                 if (!ParseTemplate()) return false;
