@@ -3,6 +3,9 @@
 xfile: small .x files in text, binary (32- and 64-bit floats) and MSZIP-compressed form that
   reach every part of the reader and the mesh builder: templates, frames, references, normals,
   colours, uvs, materials, skins;
+  and, for what may follow the last object and for lists against their counts, a model with a
+  stray '}' (or several, or NUL bytes) after it or before another object, and with each of its
+  arrays listed one element longer or shorter than its count, or counted otherwise than its mesh;
 dds: DXT1/3/5 and masked formats, with and without mip levels;
 image: one byte of options (see image_fuzz.cpp) and a small PNG, BMP, TGA, PPM or DDS file;
 path: CP932 names, relative to the tree path_fuzz.cpp makes;
@@ -121,6 +124,139 @@ def binary_model(doubles):
     b.name(b"MeshMaterialList").open().ints([1, 1, 0]).open().name(b"red").close().close()
     b.close().close()
     return bytes(b.out)
+
+
+# A framed mesh with normals, uvs, colours and two materials; each array may be listed one element
+# more (+1) or fewer (-1) than its count says, and the counts may be taken from another model.
+COUNTED = {
+    "vertices": [[0.5, 0.25, 0.75], [1.5, 0.25, 0.75], [1.5, 1.25, 0.75], [0.5, 1.25, 1.75]],
+    "faces": [[0, 1, 2], [0, 2, 3]],
+    "normals": [[0.6, 0.8, 0], [0.8, 0, 0.6]],
+    "normal_faces": [[0, 0, 0], [1, 1, 1]],
+    "uvs": [[0.25, 0.5], [0.75, 0.5], [0.75, 0.125], [0.25, 1]],
+    "colors": [[0, 1, 0, 0, 1], [3, 0, 0, 1, 0.5]],
+    "material_indices": [1, 0],
+}
+EXTRA = {"vertices": [2.5, 0.25, 0.75], "faces": [1, 2, 3], "normals": [0.6, 0, 0.8],
+         "normal_faces": [1, 1, 1], "uvs": [0.75, 0.375], "colors": [1, 0.5, 0.5, 0.5, 1],
+         "material_indices": 1}
+ARRAYS = ["vertices", "faces", "last_face", "normals", "normal_faces", "last_normal_face", "uvs",
+          "colors", "material_indices"]
+
+
+def listed(counted, array, delta):
+    lists = {k: [list(x) if isinstance(x, list) else x for x in v] for k, v in counted.items()}
+    target = {"last_face": "faces", "last_normal_face": "normal_faces"}.get(array)
+    if target:
+        lists[target][-1] = lists[target][-1] + [1] if delta > 0 else lists[target][-1][:-1]
+    elif delta > 0:
+        lists[array].append(EXTRA[array])
+    elif delta < 0:
+        lists[array].pop()
+    return lists
+
+
+def num(v):
+    return b"%g" % v
+
+
+def floats(v):
+    return b"".join(num(x) + b";" for x in v)
+
+
+def elements(items):
+    return b",\n".join(items) + b";\n"
+
+
+def face_text(face, n):
+    return b"%d;" % n + b",".join(b"%d" % i for i in face) + b";"
+
+
+def faces_text(faces, counted_faces):
+    return elements([face_text(f, len(counted_faces[i]) if i < len(counted_faces) else len(f))
+                     for i, f in enumerate(faces)])
+
+
+def miscounted_text(array=None, delta=0, counted=COUNTED):
+    c, l = counted, listed(counted, array, delta)
+    red = b"1;0;0;1;; 8; 0.5;0.5;0.5;; 0;0;0;;"
+    return (b"xof 0303txt 0032\nFrame root {\n FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, "
+            b"0.5,2,-1,1;; }\n Mesh quad {\n%d;\n" % len(c["vertices"]) +
+            elements([floats(v) for v in l["vertices"]]) + b"%d;\n" % len(c["faces"]) +
+            faces_text(l["faces"], c["faces"]) +
+            b"  MeshNormals {\n%d;\n" % len(c["normals"]) +
+            elements([floats(v) for v in l["normals"]]) + b"%d;\n" % len(c["normal_faces"]) +
+            faces_text(l["normal_faces"], c["normal_faces"]) + b"  }\n"
+            b"  MeshTextureCoords {\n%d;\n" % len(c["uvs"]) +
+            elements([floats(v) for v in l["uvs"]]) + b"  }\n"
+            b"  MeshVertexColors {\n%d;\n" % len(c["colors"]) +
+            elements([b"%d;" % v[0] + floats(v[1:]) + b";" for v in l["colors"]]) + b"  }\n"
+            b"  MeshMaterialList {\n2;\n%d;\n" % len(c["material_indices"]) +
+            b",".join(b"%d" % i for i in l["material_indices"]) + b";;\n"
+            b"   Material { " + red + b" TextureFilename { \"red.png\"; } }\n"
+            b"   Material { 0;1;0;1;; 2; 0;0;0;; 0;0;0;; }\n  }\n }\n}\n")
+
+
+def miscounted_binary(array=None, delta=0, counted=COUNTED):
+    c, l = counted, listed(counted, array, delta)
+
+    def face_list(faces, counted_faces):
+        out = [len(counted_faces)]
+        for i, f in enumerate(faces):
+            out += [len(counted_faces[i]) if i < len(counted_faces) else len(f)] + f
+        return out
+
+    b = Binary()
+    b.name(b"Frame").name(b"root").open()
+    b.name(b"FrameTransformMatrix").open().floats([1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0.5, 2, -1, 1])
+    b.close()
+    b.name(b"Mesh").name(b"quad").open().ints([len(c["vertices"])])
+    b.floats([x for v in l["vertices"] for x in v]).ints(face_list(l["faces"], c["faces"]))
+    b.name(b"MeshNormals").open().ints([len(c["normals"])])
+    b.floats([x for v in l["normals"] for x in v])
+    b.ints(face_list(l["normal_faces"], c["normal_faces"])).close()
+    b.name(b"MeshTextureCoords").open().ints([len(c["uvs"])])
+    b.floats([x for v in l["uvs"] for x in v]).close()
+    b.name(b"MeshVertexColors").open().ints([len(c["colors"])])
+    for v in l["colors"]:
+        b.ints([v[0]]).floats(v[1:])
+    b.close()
+    b.name(b"MeshMaterialList").open().ints([2, len(c["material_indices"])] + l["material_indices"])
+    b.name(b"Material").open().floats([1, 0, 0, 1, 8, 0.5, 0.5, 0.5, 0, 0, 0])
+    b.name(b"TextureFilename").open().string(b"red.png").close().close()
+    b.name(b"Material").open().floats([0, 1, 0, 1, 2, 0, 0, 0, 0, 0, 0]).close()
+    b.close().close().close()
+    return b"xof 0303bin 0032" + bytes(b.out)
+
+
+def end_and_count_seeds():
+    """A stray '}' after the last object (read as if absent), before more data (refused), and
+    NUL bytes after the data; each array one element longer or shorter than its count; counts
+    that disagree with the mesh."""
+    text, binary = miscounted_text(), miscounted_binary()
+    close, zeros = struct.pack("<H", 11), b"\0" * 6
+    frame = Binary().name(b"Frame").open().close().out
+    files = {
+        "end_brace.x": text + b"}\n",
+        "end_braces.x": text + b"}}\n}\r\n",
+        "end_brace_nul.x": text + b"}\n" + zeros,
+        "end_nul.x": text + zeros,
+        "end_brace_then_object.x": text + b"}\nFrame after {}\n",
+        "end_brace_bin.x": binary + close,
+        "end_braces_zeros_bin.x": binary + close + close + zeros,
+        "end_zeros_bin.x": binary + zeros,
+        "end_brace_then_object_bin.x": binary + close + bytes(frame),
+    }
+    for array in ARRAYS:
+        for delta, word in ((1, "more"), (-1, "fewer")):
+            files["count_%s_%s.x" % (array, word)] = miscounted_text(array, delta)
+            files["count_%s_%s_bin.x" % (array, word)] = miscounted_binary(array, delta)
+    other = dict(COUNTED, uvs=COUNTED["uvs"] + [[0.5, 0.5]],
+                 normal_faces=COUNTED["normal_faces"][:1], colors=COUNTED["colors"][:1],
+                 material_indices=COUNTED["material_indices"][:1])
+    files["count_parts_against_mesh.x"] = miscounted_text(counted=other)
+    files["count_parts_against_mesh_bin.x"] = miscounted_binary(counted=other)
+    return files
 
 
 def mszip(payload, block=4096):
@@ -278,6 +414,7 @@ def main():
         "animated_model.x": b"xof 0303txt 0032" + ANIMATED_MODEL,
         "animated_model_tzip.x": compressed(b"xof 0303tzip0032", ANIMATED_MODEL, 128),
     }
+    files.update(end_and_count_seeds())
     for name, data in files.items():
         with open(os.path.join(OUT, name), "wb") as f:
             f.write(data)

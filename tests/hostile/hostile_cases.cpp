@@ -146,6 +146,16 @@ NamedBytes HostileModels() {
              return tokens;
          }())},
         {"frame referring to itself", Text("Frame a { { a } }")},
+        // Data that do not fill their templates, and data after a '}' with nothing open.
+        {"uv list one past its count",
+         Text("Mesh { " + tri +
+              " 1; 3;0,1,2;; MeshTextureCoords { 3; 0;0;, 1;0;, 0;1;, 1;1;; } }")},
+        {"vertex list one short of its count",
+         Text("Mesh { 4; 0.5;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }")},
+        {"a '}' with nothing open before a mesh",
+         Text("Frame {}\n}\nMesh { " + tri + " 1; 3;0,1,2;; }")},
+        {"100000 stray braces, then a mesh",
+         Text("Frame {}\n" + Repeat("}\n", 100000) + "Mesh { " + tri + " 1; 3;0,1,2;; }")},
     };
     // Frames referring twice to the one before, 48 deep: 2^48 paths to one mesh.
     std::string laughs = "Frame f0 { Mesh { " + tri + " 1; 3;0,1,2;; } }\n";
@@ -186,12 +196,15 @@ NamedBytes HostileModels() {
         cases.push_back({"2 GB of zeros from 1 MB", CompressedBlocks(0x7FFF0000u, blocks)});
     }
     {
-        // Megabytes, read in pieces by two threads, and parsed while a thread inflates them.
+        // Megabytes, read in pieces by two threads, and parsed while a thread inflates them;
+        // in an object of a template of the file's own, which takes any number of values.
         const std::string numbers = ManyNumbers(size_t{5} << 20, 7);
-        const std::string broken = "Mesh { 3; " + numbers.substr(0, size_t{3} << 20) + "1.5f," +
-                                   numbers.substr(size_t{3} << 20) + " }";
+        const std::string values =
+            "template Values { <a3f8c5d2-6b1e-4f07-9c3a-2d5e8b7f1a04> [...] }\n";
+        const std::string broken = values + "Values { " + numbers.substr(0, size_t{3} << 20) +
+                                   "1.5f," + numbers.substr(size_t{3} << 20) + " }";
         cases.push_back({"a 5 MB run of numbers broken in its middle", Text(broken)});
-        const std::string good = "Mesh { 3; " + numbers + "0; }";
+        const std::string good = values + "Values { " + numbers + "0; }";
         const Bytes packed = Compressed("xof 0303tzip0032", FromString(good), 32768);
         cases.push_back({"5 MB of compressed numbers with a damaged block at 3 MB",
                          WithoutCk(packed, size_t{3} << 20)});

@@ -1,5 +1,6 @@
 // D3DXLoadMeshFromX(InMemory), ID3DXMesh and ID3DXBuffer: the merged mesh the loader builds
 // (frames, fans, split vertices, colours, uvs, materials), its errors, and how DrawSubset draws.
+#include "miscounted_mesh.h"
 #include "testing/recording_device.h"
 #include "xfile_test_writer.h"
 
@@ -10,10 +11,13 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <string>
 #include <vector>
 
 using xfile_test::BinaryWriter;
+using xfile_test::MeshArray;
+using xfile_test::Miscount;
 
 namespace {
 
@@ -653,32 +657,163 @@ TEST_F(MeshTest, FilesWithoutMeshDataFail) {
 TEST_F(MeshTest, InconsistentMeshDataFails) {
     const std::string tri = "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n";
     const char* faults[] = {
-        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 2;0,1;; }",            // face under 3 corners
-        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,3;; }",          // vertex index too large
-        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;; }",          // fewer faces than counted
-        "Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }",          // fewer vertices than counted
-        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1.5,2;; }",        // fractional index
-        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,-1,2;; }",         // negative index
-        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 4294967295;0,1,2;; }", // huge corner count
-        "MeshNormals { 1; 0;0;1;; 2; 3;0,0,0;, 3;0,0,0;; } }",       // more face normals
-        "MeshNormals { 1; 0;0;1;; 1; 4;0,0,0,0;; } }",               // corner count differs
-        "MeshNormals { 1; 0;0;1;; 1; 3;0,1,0;; } }",                 // normal index too large
-        "MeshNormals { 1000000; 0;0;1;; 1; 3;0,0,0;; } }",           // count past the data
-        "MeshTextureCoords { 2; 0;0;, 1;1;; } }",                    // uv count differs
-        "MeshVertexColors { 1; 3;1;1;1;1;;; } }",                    // colour index too large
+        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 2;0,1;; }",      // face under 3 corners
+        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,3;; }",    // vertex index too large
+        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1.5,2;; }",  // fractional index
+        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,-1,2;; }",   // negative index
+        "MeshNormals { 1; 0;0;1;; 2; 3;0,0,0;, 3;0,0,0;; } }", // more face normals
+        "MeshNormals { 1; 0;0;1;; 1; 4;0,0,0,0;; } }",         // corner count differs
+        "MeshNormals { 1; 0;0;1;; 1; 3;0,1,0;; } }",           // normal index too large
+        "MeshTextureCoords { 2; 0;0;, 1;1;; } }",              // uv count differs
+        "MeshVertexColors { 1; 3;1;1;1;1;;; } }",              // colour index too large
         "MeshMaterialList { 1; 1; 1;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } } }",
         "MeshMaterialList { 2; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } } }",
-        "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; } } }", // short material
-        "MeshMaterialList { 1; 1; 0;; { nowhere } } }",               // unresolved material
-        "MeshMaterialList { 1; 0; } }",                               // no face indices
+        "MeshMaterialList { 1; 1; 0;; { nowhere } } }", // unresolved material
+        "MeshMaterialList { 1; 0; } }",                 // no face indices
     };
     for (size_t i = 0; i < std::size(faults); ++i) {
         const std::string body =
             faults[i][0] == 'M' && faults[i][4] == ' ' ? faults[i] : tri + faults[i];
         EXPECT_EQ(LoadResult(Text(body), device_), E_FAIL) << i << ": " << body;
     }
+}
+
+TEST_F(MeshTest, DataThatDoNotFillTheirTemplatesAreParseErrors) {
+    // Lists shorter than their counts, and counts that cannot be counts: the file parser stops
+    // in the object (see ListsLongerOrShorterThanTheirCountsAreParseErrors).
+    const std::string tri = "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n";
+    const char* faults[] = {
+        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;; }",           // fewer faces than counted
+        "Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }",           // fewer vertices than counted
+        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 4294967295;0,1,2;; }",  // huge corner count
+        "MeshNormals { 1000000; 0;0;1;; 1; 3;0,0,0;; } }",            // count past the data
+        "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; } } }", // short material
+        "Mesh { 2.5; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }",         // a count not whole
+    };
+    for (size_t i = 0; i < std::size(faults); ++i) {
+        const std::string body =
+            faults[i][0] == 'M' && faults[i][4] == ' ' ? faults[i] : tri + faults[i];
+        EXPECT_EQ(LoadResult(Text(body), device_), D3DXFERR_PARSEERROR) << i << ": " << body;
+    }
     EXPECT_EQ(LoadResult(Text("Frame { FrameTransformMatrix { 1;0;0;; }\n" + tri + "} }"), device_),
-              E_FAIL); // a matrix that is not 16 numbers
+              D3DXFERR_PARSEERROR); // a matrix that is not 16 numbers
+}
+
+// ---------------------------------------------------------------------------------------------
+// What may follow the last object, and lists against their counts
+
+struct ModelForm {
+    const char* name;
+    bool text, compressed, doubles;
+};
+constexpr ModelForm kModelForms[] = {{"text", true, false, false},
+                                     {"tzip", true, true, false},
+                                     {"binary 32", false, false, false},
+                                     {"binary 64", false, false, true},
+                                     {"bzip", false, true, true}};
+
+// The model of miscounted_mesh.h in `form`, with `m` applied, counted as `counted` says, and
+// `trailer` (text, or binary tokens, as the form takes) after its data.
+std::string ModelBytes(const ModelForm& form, Miscount m = {}, const std::string& trailer = "",
+                       const xfile_test::miscounted::Model& counted = {}) {
+    const std::string plain = form.text
+                                  ? xfile_test::MiscountedText(m, counted).bytes
+                                  : xfile_test::MiscountedBinary(m, form.doubles, counted).bytes;
+    if (!form.compressed) return plain + trailer;
+    std::string header = plain.substr(0, 16);
+    header.replace(8, 4, form.text ? "tzip" : "bzip");
+    return xfile_test::Compressed(header, plain.substr(16) + trailer, 64);
+}
+
+void ExpectSameMesh(const Loaded& a, const Loaded& b) {
+    EXPECT_EQ(a.mesh->GetFVF(), b.mesh->GetFVF());
+    EXPECT_EQ(a.vertices(), b.vertices());
+    EXPECT_EQ(a.indices(), b.indices());
+    EXPECT_EQ(a.attributes(), b.attributes());
+    ASSERT_EQ(a.count, b.count);
+    for (DWORD m = 0; m < a.count; ++m) {
+        EXPECT_EQ(std::memcmp(&a.material(m).MatD3D, &b.material(m).MatD3D, sizeof(D3DMATERIAL9)),
+                  0);
+        EXPECT_STREQ(a.material(m).pTextureFilename ? a.material(m).pTextureFilename : "",
+                     b.material(m).pTextureFilename ? b.material(m).pTextureFilename : "");
+    }
+}
+
+TEST_F(MeshTest, StrayClosingBracesAfterTheLastObjectLoadTheMeshAsWithoutThem) {
+    // D3DX's file parser stops at a '}' with nothing open once every object is read, and D3DX
+    // builds its mesh from those objects: the one they make without the '}'.
+    const std::string close = BinaryWriter().Close().str();
+    const std::string zeros(6, '\0');
+    const std::string text_trailers[] = {"}", "}\n", "}}\n}\r\n", "}\n" + zeros, zeros};
+    const std::string binary_trailers[] = {close, close + close, close + zeros, zeros};
+    for (const ModelForm& f : kModelForms) {
+        SCOPED_TRACE(f.name);
+        Loaded reference;
+        LoadInto(reference, ModelBytes(f), device_);
+        ASSERT_EQ(reference.hr, D3D_OK);
+        // Vertices 0 and 2 carry both faces' normals, and are split.
+        EXPECT_EQ(reference.mesh->GetNumVertices(), 6u);
+        EXPECT_EQ(reference.mesh->GetNumFaces(), 2u);
+        for (const std::string& trailer : f.text ? std::span<const std::string>(text_trailers)
+                                                 : std::span<const std::string>(binary_trailers)) {
+            SCOPED_TRACE(trailer.size());
+            Loaded l;
+            LoadInto(l, ModelBytes(f, {}, trailer), device_);
+            ASSERT_EQ(l.hr, D3D_OK);
+            ExpectSameMesh(reference, l);
+        }
+        // More data after the '}' do not parse: the file parser's error.
+        const std::string frame = BinaryWriter().Name("Frame").Open().Close().str();
+        EXPECT_EQ(
+            LoadResult(ModelBytes(f, {}, f.text ? "}\nFrame after {}\n" : close + frame), device_),
+            D3DXFERR_PARSEERROR);
+    }
+}
+
+TEST_F(MeshTest, ListsLongerOrShorterThanTheirCountsAreParseErrors) {
+    // Each array of the mesh and its parts, one element more or one fewer than counted: D3DX's
+    // file parser reads values as their templates lay them out, and the object does not parse.
+    for (const ModelForm& f : kModelForms)
+        for (MeshArray a : xfile_test::kMeshArrays)
+            for (int listed : {1, -1})
+                EXPECT_EQ(LoadResult(ModelBytes(f, {a, listed}), device_), D3DXFERR_PARSEERROR)
+                    << f.name << ": " << xfile_test::ArrayName(a) << ", " << listed;
+}
+
+TEST_F(MeshTest, PartsCountedOtherwiseThanTheMeshAreD3DXsOwnFailures) {
+    // Lists as long as their counts, but counts that disagree with the mesh: the file parses,
+    // and D3DX's mesh builder refuses texture coordinates not one per vertex and face normals
+    // not one face per face (E_FAIL).
+    using xfile_test::miscounted::Model;
+    Model more_uvs, fewer_uvs, more_normal_faces, fewer_normal_faces;
+    more_uvs.uvs.push_back({0.5, 0.5});
+    fewer_uvs.uvs.pop_back();
+    more_normal_faces.normal_faces.push_back({1, 1, 1});
+    fewer_normal_faces.normal_faces.pop_back();
+    // Colours for some vertices only: the others white with alpha 0, as D3DX gives them. A
+    // material index list shorter or longer than the faces: this loader repeats the last index
+    // or drops the extra ones, where D3DX fails (see docs/x-parser-tolerance.md).
+    Model fewer_colors, fewer_indices, more_indices;
+    fewer_colors.colors.pop_back();
+    fewer_indices.material_indices.pop_back();
+    more_indices.material_indices.push_back(1);
+    for (const ModelForm& f : kModelForms) {
+        SCOPED_TRACE(f.name);
+        for (const Model* model : {&more_uvs, &fewer_uvs, &more_normal_faces, &fewer_normal_faces})
+            EXPECT_EQ(LoadResult(ModelBytes(f, {}, "", *model), device_), E_FAIL);
+        Loaded colors;
+        LoadInto(colors, ModelBytes(f, {}, "", fewer_colors), device_);
+        ASSERT_EQ(colors.hr, D3D_OK);
+        EXPECT_EQ(colors.dword(0, 24), 0xFFFF0000u);
+        EXPECT_EQ(colors.dword(3, 24), 0x00FFFFFFu);
+        Loaded fewer, more;
+        LoadInto(fewer, ModelBytes(f, {}, "", fewer_indices), device_);
+        LoadInto(more, ModelBytes(f, {}, "", more_indices), device_);
+        ASSERT_EQ(fewer.hr, D3D_OK);
+        ASSERT_EQ(more.hr, D3D_OK);
+        EXPECT_EQ(fewer.attributes(), (std::vector<DWORD>{1, 1}));
+        EXPECT_EQ(more.attributes(), (std::vector<DWORD>{0, 1}));
+    }
 }
 
 TEST_F(MeshTest, ReferencesThatMultiplyTheDataAreRefused) {

@@ -1,5 +1,6 @@
 // The .x reader: header checks, text and binary syntax, MSZIP, the tree, references, limits,
 // and every file of the shared corpus.
+#include "miscounted_mesh.h"
 #include "xfile/document.h"
 #include "xfile_test_writer.h"
 
@@ -10,7 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 using xfile::Document;
@@ -20,6 +23,9 @@ using xfile::Status;
 using xfile::Template;
 using xfile_test::BinaryWriter;
 using xfile_test::Bytes;
+using xfile_test::MeshArray;
+using xfile_test::Miscount;
+using xfile_test::MiscountedModel;
 
 namespace {
 
@@ -210,6 +216,11 @@ TEST(XFileText, ANumberReadsTheSameWhereverItStandsAndHoweverLong) {
     }
 }
 
+// A template of the file's own, open to any values: objects of it carry numbers the reader keeps
+// as they come, without a layout to fill. Declared on one line, so that a text's lines keep
+// their numbers when it goes before them.
+const char kValuesTemplate[] = "template Values { <a3f8c5d2-6b1e-4f07-9c3a-2d5e8b7f1a04> [...] } ";
+
 // An object holding one run of numbers at least `bytes` long, each number's spelling and where
 // it starts.
 struct LongRun {
@@ -236,7 +247,7 @@ LongRun MakeLongRun(size_t bytes) {
         "4294967296", "+7",    "1.#IND00",        "5.",
         "1.5e-005",   "-0.0",  "12345678.123456", "0.1000000000000000055511151231257827"};
     LongRun run;
-    run.text = "Mesh big {\n";
+    run.text = std::string(kValuesTemplate) + "Values big {\n";
     for (size_t i = 0; run.text.size() < bytes; ++i) {
         const std::string number =
             i % 3 ? spellings[(i * 7) % std::size(spellings)] : std::to_string(i);
@@ -297,7 +308,7 @@ TEST(XFileText, ALongRunStopsAtItsFaultWhereverItStands) {
             Document doc;
             Error e;
             const Status status = ParseText(run.text, doc, &e);
-            const size_t at = run.text.find(fault);
+            const size_t at = run.text.find(fault, std::strlen(kValuesTemplate));
             if (fault[0] == '#' || fault[0] == '/') {
                 // A comment ends the run; the number after it carries on the object's values.
                 ASSERT_EQ(status, Status::Ok) << e.message;
@@ -314,7 +325,7 @@ TEST(XFileText, ALongRunStopsAtItsFaultWhereverItStands) {
             // at the same place in them.
             const size_t line_start = run.text.rfind('\n', at) + 1;
             const size_t lines_end = run.text.find('\n', run.text.find('\n', at) + 1);
-            const std::string prefix = "Mesh big {\n";
+            const std::string prefix = std::string(kValuesTemplate) + "Values big {\n";
             Document small;
             Error expected;
             ASSERT_EQ(
@@ -445,7 +456,7 @@ TEST(XFileText, EachSyntaxFaultIsAParseErrorAtItsPlace) {
         {"Frame {\n Frame {\n}", 4, 2},        // '}' missing at the end
         {"Frame a b {}", 2, 9},                // two names
         {"Frame a", 2, 8},                     // '{' missing
-        {"Mesh { 1; Vector {} 2; }", 2, 21},   // values after a child
+        {"Frame { Vector {} 2; }", 2, 19},     // values after a child
         {"Frame { 1; <01234567-89ab-cdef-0123-456789abcdef> }", 2, 12}, // GUID not first
         {"Frame { { } }", 2, 11},                                       // empty reference
         {"Frame { { a b } }", 2, 13},                                   // reference with two names
@@ -455,8 +466,8 @@ TEST(XFileText, EachSyntaxFaultIsAParseErrorAtItsPlace) {
         {"template { }", 2, 10},                                        // template without a name
         {"template T { DWORD a; { }", 2, 23},                           // '{' inside a template
         {"template T { DWORD a;", 2, 22},                               // template never closed
-        {"}", 2, 1},                                                    // '}' with nothing open
-        {"Frame > {}", 2, 7},                                           // '>' without a GUID
+        {"}\nFrame {}", 2, 1}, // '}' with nothing open, and an object after it
+        {"Frame > {}", 2, 7},  // '>' without a GUID
     };
     for (const Case& c : cases) {
         Document doc;
@@ -617,6 +628,261 @@ TEST(XFileBinary, EachTokenFaultIsAParseErrorAtItsOffset) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// What may follow the last object, and lists against their counts
+
+// 1-based line and column of byte `offset` of a text file, counted from the file's first byte.
+std::pair<uint32_t, uint32_t> LineAndColumn(const std::string& file, size_t offset) {
+    const size_t line_start = file.rfind('\n', offset - 1) + 1; // npos + 1 = 0: the first line
+    return {static_cast<uint32_t>(std::count(file.begin(), file.begin() + long(offset), '\n') + 1),
+            static_cast<uint32_t>(offset - line_start + 1)};
+}
+
+// Text and binary forms of the same model, plain and compressed, each with a trailer appended
+// to its data.
+struct Form {
+    const char* name;
+    bool text;
+    std::string bytes; // the model as it stands, header included
+};
+
+std::vector<Form> ModelForms() {
+    const std::string text = xfile_test::MiscountedText({}).bytes;
+    const std::string bin32 = xfile_test::MiscountedBinary({}, false).bytes;
+    const std::string bin64 = xfile_test::MiscountedBinary({}, true).bytes;
+    return {{"text", true, text}, {"binary 32", false, bin32}, {"binary 64", false, bin64}};
+}
+
+// `form` with `trailer` after its data, plain or in MSZIP blocks.
+std::string WithTrailer(const Form& form, const std::string& trailer, bool compressed) {
+    if (!compressed) return form.bytes + trailer;
+    std::string header = form.bytes.substr(0, 16);
+    header.replace(8, 4, form.text ? "tzip" : "bzip");
+    return xfile_test::Compressed(header, form.bytes.substr(16) + trailer, 64);
+}
+
+const std::string kZeros(16, '\0');
+
+TEST(XFileEnd, StrayClosingBracesAfterTheLastObjectReadAsIfAbsent) {
+    // As D3DX reads them (its file parser stops at the stray '}' with every object read): the
+    // same objects, values and references as without them. NUL bytes after the data are
+    // white space in text and padding in binary.
+    const std::string text_trailers[] = {"}",
+                                         "}\n",
+                                         "\n}\n",
+                                         "}}",
+                                         "} }\n}\r\n",
+                                         "}\n" + kZeros,
+                                         kZeros.substr(0, 1),
+                                         kZeros.substr(0, 5) + "\n",
+                                         "}\n// one too many\n",
+                                         "# closing\n}\n# again",
+                                         "\n\n\t"};
+    const std::string close = BinaryWriter().Close().str();
+    const std::string binary_trailers[] = {close,
+                                           close + close + close,
+                                           close + kZeros.substr(0, 1),
+                                           close + kZeros.substr(0, 4),
+                                           close + close + kZeros.substr(0, 7),
+                                           kZeros.substr(0, 1),
+                                           kZeros.substr(0, 2),
+                                           kZeros};
+    for (const Form& form : ModelForms()) {
+        Document reference;
+        ASSERT_EQ(ParseBytes(form.bytes, reference), Status::Ok) << form.name;
+        ASSERT_EQ(reference.nodes().size(), 10u);
+        for (const std::string& trailer : form.text ? std::span<const std::string>(text_trailers)
+                                                    : std::span<const std::string>(binary_trailers))
+            for (bool compressed : {false, true}) {
+                SCOPED_TRACE(std::string(form.name) + (compressed ? " compressed" : "") +
+                             ", trailer of " + std::to_string(trailer.size()) + " bytes");
+                Document doc;
+                Error e;
+                ASSERT_EQ(ParseBytes(WithTrailer(form, trailer, compressed), doc, &e), Status::Ok)
+                    << e.message << " at " << e.offset;
+                ExpectSameTree(reference, doc);
+            }
+    }
+    // No object at all: a '}' alone reads as an empty file.
+    Document doc;
+    EXPECT_EQ(ParseText("}\n}", doc), Status::Ok);
+    EXPECT_TRUE(doc.nodes().empty());
+}
+
+TEST(XFileEnd, AStrayBraceWithMoreAfterItIsAParseErrorAtTheBrace) {
+    // The data do not end there: the file parser fails on what follows, as on any object that
+    // does not parse, and D3DX reports its parse error. The error names the '}'.
+    const std::string binary_frame =
+        BinaryWriter().Name("Frame").Name("after").Open().Close().str();
+    const std::string close = BinaryWriter().Close().str();
+    for (const Form& form : ModelForms()) {
+        std::vector<std::string> trailers;
+        if (form.text) {
+            trailers = {"}\nFrame after {}\n",
+                        "}\ntemplate Late { <a3f8c5d2-6b1e-4f07-9c3a-2d5e8b7f1a05> }", "}} 7;",
+                        "\n  }\n# note\nMesh m { 0;; 0;; }", "}" + kZeros + "Frame {}"};
+        } else {
+            trailers = {close + binary_frame, close + close + binary_frame,
+                        close + BinaryWriter().Integers({7}).str()};
+        }
+        for (const std::string& trailer : trailers)
+            for (bool compressed : {false, true}) {
+                SCOPED_TRACE(std::string(form.name) + (compressed ? " compressed" : "") + ": " +
+                             trailer);
+                Document doc;
+                Error e;
+                ASSERT_EQ(ParseBytes(WithTrailer(form, trailer, compressed), doc, &e),
+                          Status::ParseError);
+                const size_t brace = form.bytes.size() + (form.text ? trailer.find('}') : 0);
+                EXPECT_EQ(e.offset, brace) << e.message;
+                if (form.text) {
+                    const auto [line, column] = LineAndColumn(form.bytes + trailer, brace);
+                    EXPECT_EQ(e.line, line);
+                    EXPECT_EQ(e.column, column);
+                }
+                EXPECT_TRUE(doc.nodes().empty());
+            }
+    }
+    // Before the first object, too.
+    Document doc;
+    Error e;
+    EXPECT_EQ(ParseText("}\nFrame f {}", doc, &e), Status::ParseError);
+    EXPECT_EQ(e.line, 2u);
+    EXPECT_EQ(e.column, 1u);
+    EXPECT_EQ(ParseBytes("xof 0303bin 0032" + close + binary_frame, doc, &e), Status::ParseError);
+    EXPECT_EQ(e.offset, 16u);
+}
+
+TEST(XFileEnd, OtherBytesAfterTheLastObjectAreStillParseErrors) {
+    const Form text = ModelForms()[0], binary = ModelForms()[1];
+    struct Case {
+        const Form& form;
+        std::string trailer;
+        size_t at; // where in the trailer the error is
+    } cases[] = {
+        {text, "7;", 0},
+        {text, "\nleft over", 1 + 9}, // a name, then no '{' where the end is
+        {binary, "\r\n", 0},          // the bytes of a line end: no token
+        {binary, kZeros.substr(0, 4) + "\x01", 0},
+        {binary, BinaryWriter().Token(99).str(), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.form.name + (": " + c.trailer));
+        Document doc;
+        Error e;
+        ASSERT_EQ(ParseBytes(c.form.bytes + c.trailer, doc, &e), Status::ParseError);
+        EXPECT_EQ(e.offset, c.form.bytes.size() + c.at) << e.message;
+    }
+}
+
+TEST(XFileCounts, EveryArrayListedLongerOrShorterThanItsCountIsAParseError) {
+    // The file parser reads an object's values as its template lays them out: a count, then that
+    // many elements. One more is a value where the template has none (or where it has a count,
+    // which a coordinate is not); one fewer leaves the next value, child or '}' where an element
+    // belongs. Either way the object does not parse.
+    for (MeshArray array : xfile_test::kMeshArrays)
+        for (int listed : {1, -1, 0}) {
+            const Miscount m{array, listed};
+            struct Written {
+                const char* form;
+                MiscountedModel model;
+                std::string bytes;
+            };
+            const MiscountedModel text = xfile_test::MiscountedText(m);
+            const MiscountedModel bin32 = xfile_test::MiscountedBinary(m, false);
+            const MiscountedModel bin64 = xfile_test::MiscountedBinary(m, true);
+            const Written forms[] = {
+                {"text", text, text.bytes},
+                {"tzip", text,
+                 xfile_test::Compressed("xof 0303tzip0032", text.bytes.substr(16), 64)},
+                {"binary 32", bin32, bin32.bytes},
+                {"binary 64", bin64, bin64.bytes},
+                {"bzip", bin64,
+                 xfile_test::Compressed("xof 0303bzip0064", bin64.bytes.substr(16), 64)},
+            };
+            for (const Written& w : forms) {
+                SCOPED_TRACE(std::string(w.form) + ": " + xfile_test::ArrayName(array) + ", " +
+                             std::to_string(listed) + " listed beyond the count");
+                Document doc;
+                Error e;
+                const Status status = ParseBytes(w.bytes, doc, &e);
+                if (listed == 0) {
+                    ASSERT_EQ(status, Status::Ok) << e.message << " at " << e.offset;
+                    continue;
+                }
+                ASSERT_EQ(status, Status::ParseError);
+                EXPECT_TRUE(doc.nodes().empty());
+                // Where the reader stops: the first element past the count; for one fewer, the
+                // child or '}' that comes where the last element belongs, except where the
+                // array is followed by more values of its object, which it then takes in (the
+                // vertices and normals): the error is then among those values.
+                const bool inside =
+                    listed < 0 && (array == MeshArray::Vertices || array == MeshArray::Normals);
+                const size_t expected = listed > 0 ? w.model.surplus : w.model.after_values;
+                if (inside) {
+                    EXPECT_LT(e.offset, expected) << e.message;
+                } else {
+                    EXPECT_EQ(e.offset, expected) << e.message;
+                }
+                if (w.form[0] == 't') {
+                    const auto [line, column] = LineAndColumn(w.model.bytes, e.offset);
+                    EXPECT_EQ(e.line, line);
+                    EXPECT_EQ(e.column, column);
+                } else {
+                    EXPECT_EQ(e.line, 0u);
+                }
+            }
+        }
+}
+
+TEST(XFileCounts, CountsAreWholeNumbersAndArraysHoldNumbersOnly) {
+    struct Case {
+        std::string body;
+        Status status;
+        uint32_t column = 0; // of the error, on line 2
+    } cases[] = {
+        {"MeshTextureCoords { 1; 0.5;0.5;; }", Status::Ok},
+        {"MeshTextureCoords { 1.0; 0.5;0.5;; }", Status::Ok}, // whole, though written as a float
+        {"MeshTextureCoords { 1.5; 0.5;0.5;; }", Status::ParseError, 21},
+        {"MeshTextureCoords { -1; 0.5;0.5;; }", Status::ParseError, 21},
+        {"MeshTextureCoords { 1; \"u\"; 0.5;; }", Status::ParseError, 24},
+        {"MeshMaterialList { 1; 1; 0;; \"m\"; }", Status::ParseError, 30},
+        {"Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; 0; }", Status::ParseError, 41},
+        {"Material { 1;1;1;1;; 0; 0;0;0;; 0;0; }", Status::ParseError, 38},
+        {"FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }", Status::Ok},
+        {"FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0;; }", Status::ParseError, 59},
+        {"Mesh { 0;; 0;; }", Status::Ok},
+        {"Mesh { 0;; 1; 0;; }", Status::Ok}, // a face without corners: D3DX refuses it later
+        {"Mesh { 0;; 1; }", Status::ParseError, 15},
+        // Objects of other templates, and of the file's own, take what comes.
+        {"Vector { 1; 2; 3; 4; }", Status::Ok},
+        {"Frame { 1; \"s\"; }", Status::Ok},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        Document doc;
+        Error e;
+        ASSERT_EQ(ParseText(c.body, doc, &e), c.status) << e.message;
+        if (c.status == Status::Ok) continue;
+        EXPECT_EQ(e.line, 2u);
+        EXPECT_EQ(e.column, c.column) << e.message;
+    }
+    // Binary: a count in a float list is taken when it is whole.
+    const auto uvs = [](float count) {
+        return "xof 0303bin 0032" + BinaryWriter()
+                                        .Name("MeshTextureCoords")
+                                        .Open()
+                                        .Floats({count, 0.5, 0.5})
+                                        .Close()
+                                        .str();
+    };
+    Document doc;
+    Error e;
+    EXPECT_EQ(ParseBytes(uvs(1), doc), Status::Ok);
+    EXPECT_EQ(ParseBytes(uvs(1.5f), doc, &e), Status::ParseError);
+    EXPECT_EQ(e.offset, 16u + 2 + 4 + 17 + 2 + 2 + 4);
+}
+
+// ---------------------------------------------------------------------------------------------
 // MSZIP
 
 std::string LongText() {
@@ -691,22 +957,31 @@ TEST(XFileMszip, EachBlockFaultIsAParseError) {
     }
 }
 
-// A mesh's worth of numbers as exporters write them, at least `bytes` long, which deflates about
-// as well as theirs do.
+// A mesh as exporters write one, at least `bytes` long, which deflates about as well as theirs
+// do: vertices over two thirds of it (no coordinate a whole number), triangles over the rest.
 std::string ExportedText(size_t bytes) {
-    std::string s = "Mesh m {\n";
     uint32_t seed = 12345;
     const auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
-    char line[64];
-    while (s.size() < bytes) {
-        const int n = std::snprintf(
-            line, sizeof line, "%d.%06d;%u;-%d.%06d;,\n", static_cast<int>(next() % 5),
-            static_cast<int>(next() % 1000000), next() % 100000, static_cast<int>(next() % 5),
-            static_cast<int>(next() % 1000000));
-        s.append(line, static_cast<size_t>(n));
+    std::string vertices, faces;
+    char line[80];
+    uint32_t vertex_count = 0, face_count = 0;
+    while (vertices.size() < bytes / 3 * 2) {
+        const int n = std::snprintf(line, sizeof line, "%u.%06u;%u.%06u;-%u.%06u;,\n", next() % 5,
+                                    next() % 999999 + 1, next() % 5, next() % 999999 + 1,
+                                    next() % 5, next() % 999999 + 1);
+        vertices.append(line, static_cast<size_t>(n));
+        ++vertex_count;
     }
-    s += "0;\n}\n";
-    return s;
+    vertices[vertices.size() - 2] = ';'; // the array's last element: ";;"
+    while (vertices.size() + faces.size() < bytes) {
+        const int n = std::snprintf(line, sizeof line, "3;%u,%u,%u;,\n", next() % vertex_count,
+                                    next() % vertex_count, next() % vertex_count);
+        faces.append(line, static_cast<size_t>(n));
+        ++face_count;
+    }
+    faces[faces.size() - 2] = ';';
+    return "Mesh m {\n" + std::to_string(vertex_count) + ";\n" + vertices +
+           std::to_string(face_count) + ";\n" + faces + "}\n";
 }
 
 void ExpectSameNumbers(const Document& a, const Document& b) {
@@ -801,8 +1076,9 @@ TEST(XFileMszip, AFaultInTheCompressedDataOutranksOneInTheTextBeforeIt) {
     }
 }
 
-// Binary data of at least `bytes`: meshes of pseudo-random floats and integers, as a binary
-// exporter writes them; with `fault`, its bytes put where the mesh after `fault_at` would start.
+// Binary data of at least `bytes`: meshes of 1000 pseudo-random vertices (no coordinate a whole
+// number) and 500 triangles, as a binary exporter writes them; with `fault`, its bytes put where
+// the mesh after `fault_at` would start.
 std::string LongBinary(size_t bytes, size_t fault_at = SIZE_MAX, std::string_view fault = {}) {
     BinaryWriter w(false);
     uint32_t seed = 99;
@@ -814,11 +1090,11 @@ std::string LongBinary(size_t bytes, size_t fault_at = SIZE_MAX, std::string_vie
         }
         std::vector<double> floats(3000);
         for (double& f : floats)
-            f = static_cast<double>(next() % 100000) / 1000.0;
-        std::vector<uint32_t> integers(2000);
-        for (uint32_t& i : integers)
-            i = next() % 1000;
-        w.Name("Mesh").Open().Integers({1000}).Floats(floats).Integers(integers).Close();
+            f = static_cast<double>(next() % 100000) / 1000.0 + 0.0005;
+        std::vector<uint32_t> faces = {500};
+        for (int i = 0; i < 500; ++i)
+            faces.insert(faces.end(), {3, next() % 1000, next() % 1000, next() % 1000});
+        w.Name("Mesh").Open().Integers({1000}).Floats(floats).Integers(faces).Close();
     }
     return w.str();
 }
@@ -847,6 +1123,55 @@ TEST(XFileMszip, LongCompressedBinaryReadsAndFaultsAsItsPlainForm) {
         EXPECT_STREQ(e.message, expected.message);
         EXPECT_TRUE(compressed.nodes().empty());
     }
+}
+
+TEST(XFileMszip, ALayoutFaultDeepInALongRunIsPlacedAsInThePlainForm) {
+    // A vertex count one short, megabytes into a run read while the pages behind it are given
+    // back: the reader stops at the last vertex, whose first coordinate stands where the face
+    // count belongs.
+    const std::string whole = ExportedText(size_t{6} << 20);
+    const size_t count_start = whole.find('\n') + 1;
+    const size_t count_end = whole.find(';', count_start);
+    const std::string text =
+        whole.substr(0, count_start) +
+        std::to_string(std::stoul(whole.substr(count_start, count_end - count_start)) - 1) +
+        whole.substr(count_end);
+    const size_t last_vertex = text.rfind('\n', text.find(";;\n")) + 1;
+    ASSERT_GT(last_vertex, size_t{3} << 20);
+    Document plain, compressed;
+    Error expected, e;
+    ASSERT_EQ(ParseBytes("xof 0303txt 0032" + text, plain, &expected), Status::ParseError);
+    EXPECT_EQ(expected.offset, 16 + last_vertex);
+    EXPECT_STREQ(expected.message, "a count that is not a whole number");
+    ASSERT_EQ(ParseBytes(xfile_test::Compressed("xof 0303tzip0032", text), compressed, &e),
+              Status::ParseError);
+    EXPECT_EQ(e.offset, expected.offset);
+    EXPECT_EQ(e.line, expected.line);
+    EXPECT_EQ(e.column, expected.column);
+    EXPECT_STREQ(e.message, expected.message);
+
+    // The same in binary, in a mesh of 999 vertices listing 1000.
+    std::vector<double> floats(3000);
+    for (size_t i = 0; i < floats.size(); ++i)
+        floats[i] = static_cast<double>(i) + 0.25;
+    const std::string bad = BinaryWriter()
+                                .Name("Mesh")
+                                .Open()
+                                .Integers({999})
+                                .Floats(floats)
+                                .Integers({0})
+                                .Close()
+                                .str();
+    const std::string tokens = LongBinary(size_t{6} << 20, size_t{3} << 20, bad);
+    const size_t at = tokens.find(bad);
+    ASSERT_NE(at, std::string::npos);
+    // Name "Mesh", '{', the count's list, the float list's WORD and DWORD, 2997 floats.
+    const size_t fault = 16 + at + 10 + 2 + 10 + 6 + 2997 * 4;
+    ASSERT_EQ(ParseBytes("xof 0303bin 0032" + tokens, plain, &expected), Status::ParseError);
+    EXPECT_EQ(expected.offset, fault) << expected.message;
+    ASSERT_EQ(ParseBytes(xfile_test::Compressed("xof 0303bzip0032", tokens), compressed, &e),
+              Status::ParseError);
+    EXPECT_EQ(e.offset, fault) << e.message;
 }
 
 TEST(XFileMszip, HugeDeclaredSizeIsNotTrusted) {

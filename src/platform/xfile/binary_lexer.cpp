@@ -4,6 +4,7 @@
 
 #include "xfile/mszip.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace xfile {
@@ -76,6 +77,11 @@ void BinaryLexer::Lex(Token& t) {
     uint16_t id;
     // A lone trailing byte cannot hold a token: treat it as padding.
     if (!ReadWord(id)) {
+        t.kind = Tok::End;
+        return;
+    }
+    // Zero bytes from here to the end are padding after the data, as a lone trailing byte is.
+    if (id == 0 && std::all_of(p_, end_, [](uint8_t b) { return b == 0; })) {
         t.kind = Tok::End;
         return;
     }

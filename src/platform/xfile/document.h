@@ -4,12 +4,15 @@
 // pass. Every data object becomes one Node in a single vector, in file order (pre-order), so a
 // node's descendants are the nodes after it up to `end`. Member values are not typed by their
 // template: each object keeps the run of numbers and the run of strings it contains, in order;
-// whoever walks the tree knows the layout of the templates it cares about. A number is kept in
+// whoever walks the tree knows the layout of the templates it cares about. The templates the
+// mesh loader reads are checked as their values come, as the platform's parser reads them
+// (xfile/layout.h): every array exactly as long as its count says. A number is kept in
 // four bytes, as what a mesh is built from: one written as digits alone, from 0 to 2^32-1, or
 // read as a binary DWORD, as that integer; any other as the float nearest to it. Objects whose
 // template is neither standard nor declared in the file are skipped. References `{Name}`,
 // `{<GUID>}` and `{Name <GUID>}` are nodes of their own, resolved after parsing to an earlier,
-// already closed object.
+// already closed object. A '}' with nothing open ends the data when only more of them follow
+// (docs/x-parser-tolerance.md).
 //
 // No exceptions leave Parse(); a failure leaves the document empty and reports where it
 // happened (line and column for text, byte offset for everything).

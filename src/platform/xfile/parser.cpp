@@ -2,6 +2,7 @@
 // the entry point Parse().
 #include "xfile/binary_lexer.h"
 #include "xfile/document.h"
+#include "xfile/layout.h"
 #include "xfile/mszip.h"
 #include "xfile/text_lexer.h"
 
@@ -90,11 +91,24 @@ template <class Lexer> class Parser {
     void EndObject();
     bool AddReference();
     bool AddValues(const Token& t);
+    // An object's children, and its '}', come once its template is filled.
+    bool ValuesComplete(const Token& t) {
+        return open_.back().layout.complete() || Fail(t.offset, LayoutCursor::kShort);
+    }
+
+    // An object whose '}' is still to come.
+    struct Open {
+        uint32_t node;
+        LayoutCursor layout;
+    };
 
     Lexer& lex_;
     Document& doc_;
-    std::vector<uint32_t> open_; // indices of the objects whose '}' is still to come
+    std::vector<Open> open_;
     std::vector<std::string> declared_;
+    // Where a '}' with nothing open stood: after the last object only more of them may follow.
+    size_t stray_brace_ = kNoStrayBrace;
+    static constexpr size_t kNoStrayBrace = ~size_t{0};
     bool need_separator_ = false;
     // An object of unknown type is parsed like any other, then dropped with all it holds.
     struct Skip {
@@ -118,6 +132,14 @@ template <class Lexer> bool Parser<Lexer>::Run() {
             return true;
         }
         if (open_.empty()) {
+            // Files that close one object too many are read as the platform's D3DX reads them:
+            // as though the extra '}' were not there, when nothing else follows it.
+            if (t.kind == Tok::CBrace) {
+                if (stray_brace_ == kNoStrayBrace) stray_brace_ = t.offset;
+                continue;
+            }
+            if (stray_brace_ != kNoStrayBrace)
+                return Fail(stray_brace_, "'}' with nothing open, and more data after it");
             if (t.kind == Tok::Template ||
                 (t.kind == Tok::Name && EqualsIgnoringCase(t.text, "template"))) {
                 if (!ParseTemplate()) return false;
@@ -140,7 +162,7 @@ template <class Lexer> bool Parser<Lexer>::Run() {
             need_separator_ = false;
             break;
         case Tok::Guid: {
-            const uint32_t index = open_.back();
+            const uint32_t index = open_.back().node;
             Node& node = doc_.nodes_[index];
             if (node.has_guid || node.numbers_count || node.strings_count ||
                 doc_.nodes_.size() != index + 1u)
@@ -150,12 +172,13 @@ template <class Lexer> bool Parser<Lexer>::Run() {
             break;
         }
         case Tok::OBrace:
-            if (!AddReference()) return false;
+            if (!ValuesComplete(t) || !AddReference()) return false;
             break;
         case Tok::Name:
-            if (!BeginObject(t)) return false;
+            if (!ValuesComplete(t) || !BeginObject(t)) return false;
             break;
         case Tok::CBrace:
+            if (!ValuesComplete(t)) return false;
             EndObject();
             break;
         default:
@@ -214,14 +237,16 @@ template <class Lexer> bool Parser<Lexer>::BeginObject(const Token& type) {
         return Fail(t.offset, "'{' expected after the object's type and name");
     node.numbers_begin = static_cast<uint32_t>(doc_.numbers_.size());
     node.strings_begin = static_cast<uint32_t>(doc_.strings_.size());
-    open_.push_back(static_cast<uint32_t>(doc_.nodes_.size()));
+    // What a skipped object holds is not checked: it is dropped with it.
+    open_.push_back({static_cast<uint32_t>(doc_.nodes_.size()),
+                     LayoutCursor(skip_.active ? Template::Custom : node.type)});
     doc_.nodes_.push_back(node);
     need_separator_ = false;
     return true;
 }
 
 template <class Lexer> void Parser<Lexer>::EndObject() {
-    const uint32_t index = open_.back();
+    const uint32_t index = open_.back().node;
     open_.pop_back();
     doc_.nodes_[index].end = static_cast<uint32_t>(doc_.nodes_.size());
     need_separator_ = false;
@@ -262,11 +287,13 @@ template <class Lexer> bool Parser<Lexer>::AddValues(const Token& t) {
     if (Lexer::kSeparatorsRequired && need_separator_)
         return Fail(t.offset, "',' or ';' expected between values");
     // Values come before children; a skipped unknown child leaves no trace.
-    if (doc_.nodes_.size() != open_.back() + 1u)
+    if (doc_.nodes_.size() != open_.back().node + 1u)
         return Fail(t.offset, "values after a child object");
-    Node& node = doc_.nodes_[open_.back()];
+    Node& node = doc_.nodes_[open_.back().node];
+    LayoutCursor& layout = open_.back().layout;
     auto& numbers = doc_.numbers_;
     if (t.kind == Tok::String) {
+        if (!layout.TakeString()) return Fail(t.offset, layout.fault());
         doc_.strings_.push_back(Keep(t.text));
         ++node.strings_count;
         need_separator_ = true;
@@ -279,13 +306,19 @@ template <class Lexer> bool Parser<Lexer>::AddValues(const Token& t) {
             numbers.PushReal(static_cast<float>(t.number));
         ++node.numbers_count;
         need_separator_ = true;
+        if (layout.TakeNumbers(numbers.View(numbers.size() - 1, 1)) == 0)
+            return Fail(t.offset, layout.fault());
         // Arrays are long runs of numbers: the text lexer reads the rest of the run itself.
-        if constexpr (std::is_same_v<Lexer, TextLexer>)
+        if constexpr (std::is_same_v<Lexer, TextLexer>) {
+            size_t fault = TextLexer::kNoFault;
             node.numbers_count +=
-                static_cast<uint32_t>(lex_.ReadNumberRun(numbers, need_separator_));
+                static_cast<uint32_t>(lex_.ReadNumberRun(numbers, need_separator_, layout, fault));
+            if (fault != TextLexer::kNoFault) return Fail(fault, layout.fault());
+        }
         return true;
     }
     if constexpr (std::is_same_v<Lexer, BinaryLexer>) {
+        const size_t first = numbers.size();
         uint32_t* out = numbers.Append(t.count, t.kind == Tok::IntegerList);
         const uint8_t* in = t.data;
         if (t.kind == Tok::IntegerList || lex_.float_bytes() == 4) {
@@ -300,6 +333,13 @@ template <class Lexer> bool Parser<Lexer>::AddValues(const Token& t) {
             }
         }
         node.numbers_count += t.count;
+        const size_t fit = layout.TakeNumbers(numbers.View(first, t.count));
+        if (fit < t.count) {
+            // The list's values follow its WORD token and DWORD count: where the first that
+            // does not fit stands.
+            const size_t width = t.kind == Tok::IntegerList ? 4 : size_t(lex_.float_bytes());
+            return Fail(t.offset + 6 + fit * width, layout.fault());
+        }
     }
     return true;
 }

@@ -3,6 +3,7 @@
 // without a token each.
 #include "xfile/text_lexer.h"
 
+#include "xfile/layout.h"
 #include "xfile/mszip.h"
 #include "xfile/text_number.h"
 
@@ -332,8 +333,19 @@ TextLexer::TextLexer(MszipStream& stream, size_t size)
 
 TextLexer::~TextLexer() = default;
 
-size_t TextLexer::ReadNumberRun(NumberStore& out, bool& need_separator) {
+size_t TextLexer::ReadNumberRun(NumberStore& out, bool& need_separator, LayoutCursor& layout,
+                                size_t& fault_offset) {
     size_t count = 0;
+    const char* from = p_;
+    size_t first = out.size();
+    // Reads [p_, end) as a piece of the run: whether its numbers fit `layout` and the run goes
+    // on past `end`.
+    const auto piece = [&](const char* end) {
+        from = p_;
+        first = out.size();
+        p_ = ReadRun(p_, end, out, need_separator, count);
+        return Fits(out, first, from, layout, fault_offset) && p_ == end;
+    };
     // While inflating: up to the last separator there, which ends every number before it.
     while (!complete_) {
         const char* safe = LastSeparatorEnd(p_, end_);
@@ -341,16 +353,14 @@ size_t TextLexer::ReadNumberRun(NumberStore& out, bool& need_separator) {
             Grow(p_);
             continue;
         }
-        p_ = ReadRun(p_, safe, out, need_separator, count);
-        if (p_ != safe) return count;
+        if (!piece(safe)) return count;
         ReleaseBefore(p_);
         Grow(p_);
     }
     // The start alone: most runs are short, and those never wake the helper. Reaching a piece's
     // end means the run went on through the separator before it, with none pending.
-    if (const char* first = PastSeparator(p_, kFirstPieceBytes, end_)) {
-        p_ = ReadRun(p_, first, out, need_separator, count);
-        if (p_ != first) return count;
+    if (const char* first_end = PastSeparator(p_, kFirstPieceBytes, end_)) {
+        if (!piece(first_end)) return count;
         for (;;) {
             const char* mine = PastSeparator(p_, kPieceBytes, end_);
             const char* theirs = mine ? PastSeparator(mine, kPieceBytes, end_) : nullptr;
@@ -364,19 +374,50 @@ size_t TextLexer::ReadNumberRun(NumberStore& out, bool& need_separator) {
             }
             if (!helper_) break;
             helper_->Start(mine, theirs);
+            from = p_;
+            first = out.size();
             p_ = ReadRun(p_, mine, out, need_separator, count);
             helper_->Wait();
-            if (p_ != mine) return count; // the run ended in this thread's piece
+            // The run ended in this thread's piece, or the template has no room for it.
+            if (!Fits(out, first, from, layout, fault_offset) || p_ != mine) return count;
+            first = out.size();
             out.AppendStore(helper_->store());
             count += helper_->count();
             p_ = helper_->stop();
             need_separator = helper_->need_separator();
-            if (p_ != theirs) return count;
+            if (!Fits(out, first, mine, layout, fault_offset) || p_ != theirs) return count;
             if (stream_) ReleaseBefore(p_);
         }
     }
-    p_ = ReadRun(p_, end_, out, need_separator, count);
+    piece(end_);
     return count;
+}
+
+bool TextLexer::Fits(const NumberStore& out, size_t first, const char* from, LayoutCursor& layout,
+                     size_t& fault_offset) const {
+    const size_t read = out.size() - first;
+    const size_t fit = layout.TakeNumbers(out.View(first, read));
+    if (fit == read) return true;
+    fault_offset = NumberOffset(from, fit);
+    return false;
+}
+
+size_t TextLexer::NumberOffset(const char* p, size_t index) const {
+    for (;;) {
+        while (p < end_ && static_cast<unsigned char>(*p) <= 0x20)
+            ++p;
+        if (p < end_ && (*p == ',' || *p == ';')) {
+            ++p;
+            continue;
+        }
+        if (index == 0 || p == end_) break;
+        LexedNumber n;
+        const char* after = ReadNumber(p, end_, n);
+        if (!after) break;
+        p = after;
+        --index;
+    }
+    return static_cast<size_t>(p - begin_);
 }
 
 void TextLexer::LexGuid(Token& t) {

@@ -8,6 +8,7 @@
 
 namespace xfile {
 
+class LayoutCursor;
 class MszipStream;
 class RunHelper;
 
@@ -30,7 +31,12 @@ class TextLexer {
     // the first thing that is neither; returns how many numbers it read. `need_separator` says
     // whether a ',' or ';' must come before the next number, before and after. A long run is
     // read in pieces by two threads, with the same numbers and the same end as read alone.
-    size_t ReadNumberRun(NumberStore& out, bool& need_separator);
+    // Each piece goes to `layout`, its object's template, while its text is still held: when
+    // one of its numbers does not fit, the run ends there and `fault_offset` says where that
+    // number stands (it is left alone otherwise).
+    size_t ReadNumberRun(NumberStore& out, bool& need_separator, LayoutCursor& layout,
+                         size_t& fault_offset);
+    static constexpr size_t kNoFault = ~size_t{0};
 
     size_t size() const { return size_; }
 
@@ -41,6 +47,12 @@ class TextLexer {
     // Gives back the pages of an inflating text well before `at`.
     void ReleaseBefore(const char* at);
     void LexNumber(Token& t);
+    // Whether the numbers of `out` from `first` on, read from the text at `from`, fit `layout`;
+    // if not, where the first that does not stands.
+    bool Fits(const NumberStore& out, size_t first, const char* from, LayoutCursor& layout,
+              size_t& fault_offset) const;
+    // The offset of the number `index` places after `from` in a run already read.
+    size_t NumberOffset(const char* from, size_t index) const;
     void LexName(Token& t);
     void LexGuid(Token& t);
     void Fail(Token& t, const char* message) {

@@ -188,5 +188,36 @@ binary(32)
 binary(64)
 
 
+# Files that close one object too many: the last line a lone '}' (and another after it), as a game
+# engine shipped them; a binary file with a CBRACE token after its last object; and a '}' between
+# two objects, after which D3DX's file parser reads no further.
+PAIR = """Mesh pair {
+ 4;
+ 0.0;0.0;0.0;, 1.0;0.0;0.0;, 1.0;1.0;0.0;, 0.0;1.0;0.0;;
+ 2;
+ 3;0,1,2;,
+ 3;0,2,3;;
+ MeshTextureCoords {
+  4;
+  0.0;1.0;, 1.0;1.0;, 1.0;0.0;, 0.0;0.0;;
+ }
+}
+"""
+write("stray_braces.x", "xof 0303txt 0032\n" + PAIR + "}\n}\n")
+write("stray_brace_between.x",
+      "xof 0303txt 0032\n" + PAIR + "}\nMesh second {\n 3;\n 0.0;0.0;1.0;, 1.0;0.0;1.0;, "
+      "0.0;1.0;1.0;;\n 1;\n 3;0,1,2;;\n}\n")
+with open("binary_float32.x", "rb") as f:
+    pair32 = f.read()
+with open("stray_brace_binary.x", "wb") as f:
+    f.write(pair32 + struct.pack("<H", 11))
+
+# Texture coordinates listed one past their count (the count that of the vertices), and counted as
+# listed but one more than the vertices.
+write("uv_past_count.x", "xof 0303txt 0032\n" + PAIR.replace(
+    "0.0;0.0;;\n }", "0.0;0.0;,\n  0.5;0.5;;\n }"))
+write("uv_count_not_vertices.x", "xof 0303txt 0032\n" + PAIR.replace(
+    "  4;\n  0.0;1.0;", "  5;\n  0.0;1.0;").replace("0.0;0.0;;\n }", "0.0;0.0;,\n  0.5;0.5;;\n }"))
+
 # A file both loaders refuse, so that their failure codes are compared as they are printed.
 write("not_x_data.x", "This is a text file, not DirectX .x data.\n")
