@@ -6,6 +6,7 @@
 #include "controls/controls.h"
 #include "graphics/graphics.h"
 #include "render/frame.h"
+#include "scene/animated_model.h"
 #include "scene/camera.h"
 #include "scene/mesh_model.h"
 
@@ -51,6 +52,10 @@ const char kUsage[] =
     "                       the model IN alone (no text, no filter), framed to its bounds from\n"
     "                       the viewer's starting direction, as a SIZE x SIZE PNG OUT (SIZE 16..\n"
     "                       4096). A model that does not load gives no OUT and exit status 1.\n"
+    "  --animation SET      pose each model by its animation set SET (a name, or its number\n"
+    "                       from 0), drawn through its frame hierarchy as the viewer plays it;\n"
+    "                       held still unless --keys plays it (Space), at 60 frames a second\n"
+    "  --time SECONDS       the set's position to hold (default 0); with --animation\n"
     "  --set FIELD=VALUE    set a viewer value before the first frame; repeatable. Fields:\n"
     "                       filterRed filterGreen filterBlue filterAlpha (0..255),\n"
     "                       ambientRed ambientGreen ambientBlue (0.05..1, the shown percent\n"
@@ -58,6 +63,7 @@ const char kUsage[] =
     "                       eyePosition modelPosition (x,y,z), lastMouseX lastMouseY\n"
     "  --keys KEYS@FROM-TO  hold keys during frames FROM..TO; repeatable (not on Windows).\n"
     "                       KEYS is a comma list: A..Z, 0..9, Esc, PageUp, PageDown, Home,\n"
+    "                       Space, Tab,\n"
     "                       Num0..Num9, NumAdd, NumSubtract, NumMultiply, NumDivide\n"
     "  --help               this text\n"
     "  --version            the version\n"
@@ -93,7 +99,10 @@ struct Options {
     std::vector<Shot> shots;
     int thumbnailSize = 0; // 0: frames of the viewer, not thumbnails
     int frame = 1;
-    bool fit = false; // --fit
+    bool fit = false;     // --fit
+    bool animate = false; // --animation
+    std::string animationSet;
+    double time = 0.0; // --time
     std::vector<std::string> settings;
     std::vector<HeldKeys> held;
 };
@@ -141,10 +150,10 @@ struct KeyName {
 };
 
 const KeyName kKeyNames[] = {
-    {"Esc", VK_ESCAPE},           {"PageUp", VK_PRIOR},
-    {"PageDown", VK_NEXT},        {"Home", VK_HOME},
-    {"NumAdd", VK_ADD},           {"NumSubtract", VK_SUBTRACT},
-    {"NumMultiply", VK_MULTIPLY}, {"NumDivide", VK_DIVIDE},
+    {"Esc", VK_ESCAPE},       {"PageUp", VK_PRIOR},         {"PageDown", VK_NEXT},
+    {"Home", VK_HOME},        {"Space", VK_SPACE},          {"Tab", VK_TAB},
+    {"NumAdd", VK_ADD},       {"NumSubtract", VK_SUBTRACT}, {"NumMultiply", VK_MULTIPLY},
+    {"NumDivide", VK_DIVIDE},
 };
 
 int VirtualKeyOf(const std::string& name) {
@@ -296,6 +305,20 @@ Options ParseOptions(int argc, char** argv) {
             i = ParseThumbnails(argc, argv, i, &options);
             continue;
         }
+        // The animation options go with frames and thumbnails alike.
+        if ((arg == "--animation" || arg == "--time") && i + 1 < argc) {
+            const std::string value = argv[++i];
+            char* end = nullptr;
+            if (arg == "--animation") {
+                options.animate = true;
+                options.animationSet = value;
+            } else if (options.time = std::strtod(value.c_str(), &end);
+                       value.empty() || *end != '\0' || !(options.time >= 0) ||
+                       !std::isfinite(options.time)) {
+                Fail("--time takes a number of seconds from 0: " + value);
+            }
+            continue;
+        }
         framesAsked = true;
         if (arg == "--fit") {
             options.fit = true;
@@ -327,6 +350,7 @@ Options ParseOptions(int argc, char** argv) {
         }
     }
     CheckShots(&options, thumbnails, framesAsked);
+    if (options.time > 0 && !options.animate) Fail("--time goes with --animation");
     return options;
 }
 
@@ -392,25 +416,54 @@ bool DropFile(const std::string& path) {
 }
 #endif
 
-// Brings in shot i's model: the first at start-up, each next one dropped on the window. True
-// when it loaded and is the model now.
+// Frames are drawn on a schedule of their own: an animation played by --keys moves on 1/60 s a
+// frame, whatever the time the frames take.
+long framesDrawn = 0;
+double FrameClock() {
+    return double(framesDrawn) / 60.0;
+}
+
+// Poses the model that came in by --animation and --time, held there. False, said on stderr,
+// when it has no such set to play.
+bool PoseAsAsked(const Options& options, const std::string& model) {
+    if (!options.animate) return true;
+    if (!PlayAnimationSet(options.animationSet.c_str())) {
+        if (viewer.animatedModel)
+            std::fprintf(stderr, "xofview-shot: %s has no animation set \"%s\"\n", model.c_str(),
+                         options.animationSet.c_str());
+        return false;
+    }
+    AnimatedModel* animated = viewer.animatedModel;
+    PoseAnimatedModel(animated, animated->set, options.time);
+    animated->playing = false;
+    return true;
+}
+
+// Brings in shot i's model: the first at start-up, each next one dropped on the window; posed
+// and fitted as asked. True when it loaded and is the model now.
 bool BringInModel(const Options& options, size_t i) {
+    const std::string& model = options.shots[i].model;
+    bool loaded = false;
     if (i == 0) {
         std::string ansiModel;
-        StartViewer(AnsiName(options.shots[0].model, kLongestModelFile, &ansiModel)
-                        ? ansiModel.c_str()
-                        : "",
-                    options.fit);
+        StartViewer(AnsiName(model, kLongestModelFile, &ansiModel) ? ansiModel.c_str() : "");
+        loaded = viewer.model && viewer.model->mesh;
+    } else {
+        const MeshModel* before = viewer.model;
+        // A drop that loads replaces the model; one that does not keeps it.
+        loaded = DropFile(model) && DispatchWaitingMessages() && viewer.model != before;
+    }
+    if (loaded) loaded = PoseAsAsked(options, model);
+    if (loaded && options.fit) {
+        if (i == 0)
+            FitViewAsOpened();
+        else
+            FitViewToModel();
+    }
+    if (i == 0)
         for (const std::string& setting : options.settings)
             ApplySetting(setting);
-        return viewer.model && viewer.model->mesh;
-    }
-    const MeshModel* before = viewer.model;
-    if (!DropFile(options.shots[i].model)) return false;
-    // A drop that loads replaces the model; one that does not keeps it.
-    if (!DispatchWaitingMessages() || viewer.model == before) return false;
-    if (options.fit) FitViewToModel();
-    return true;
+    return loaded;
 }
 
 // Frames 1..options.frame of the viewer, the last one written to the shot's PNG.
@@ -421,6 +474,7 @@ bool ShootFrames(const Options& options, const std::string& ansiOut) {
             return false;
         }
         HoldKeysOf(options, frame);
+        ++framesDrawn;
         UpdateControls();
         RenderFrame();
         bool written = true;
@@ -438,7 +492,10 @@ int DrawThumbnailScene() {
     const Vector3 origin = {0.0f, 0.0f, 0.0f};
     Vector3 centre = origin;
     float radius = 0.0f; // a model without vertices: a sphere of 1 about the origin
-    MeasureMeshModel(viewer.model, origin, origin, &centre, &radius);
+    if (viewer.animatedModel)
+        MeasureAnimatedModel(viewer.animatedModel, origin, origin, &centre, &radius);
+    else
+        MeasureMeshModel(viewer.model, origin, origin, &centre, &radius);
 
     // Framed as the viewer fits a model when it opens one, along its starting line of sight
     // from (0, 5, -10) to (0, 4, -8), with no near or far plane to keep to; the model is drawn
@@ -464,7 +521,11 @@ int DrawThumbnailScene() {
     ApplyLight();
     SetViewTransform(fit.eye, origin, up);
     SetProjectionTransform(kFieldOfView, 1.0f, distance / 100, distance + 2 * radius);
-    DrawMeshModel(viewer.model, Vector3{-centre.x, -centre.y, -centre.z}, Vector3{0, 0, 0});
+    const Vector3 placed = {-centre.x, -centre.y, -centre.z};
+    if (viewer.animatedModel)
+        DrawAnimatedModel(viewer.animatedModel, placed, origin);
+    else
+        DrawMeshModel(viewer.model, placed, origin);
     device->EndScene();
     return side;
 }
@@ -668,6 +729,7 @@ int main(int argc, char** argv) {
     // No display needed: the pixels come from the back buffer.
     if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
 #endif
+    SetAnimationClock(FrameClock);
     // Settings are checked before start-up (which resets the state) and applied after it,
     // before the first frame.
     for (const std::string& setting : options.settings)

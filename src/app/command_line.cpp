@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 const char kViewerVersion[] = "1.0.0";
 
@@ -15,13 +16,16 @@ namespace {
 const size_t kLongestModelFile = 255;
 
 const char kUsage[] =
-    "usage: xofview [--keep-view] [FILE]\n"
+    "usage: xofview [--keep-view] [--animation [SET]] [FILE]\n"
     "Shows the DirectX .x model FILE (default: op.x in the current directory) under the filter\n"
     "image from the current directory. Drop another .x file on the window to replace it.\n"
     "A FILE opens with the view fitted to it: the whole model, seen from the starting\n"
     "direction, held still until the mouse first moves over the window.\n"
     "\n"
     "  --keep-view  open FILE with the starting view (eye at 0,5,-10) instead\n"
+    "  --animation [SET]\n"
+    "               play the model's animation set SET (its name, or its number from 0;\n"
+    "               the first without one) from the start; also --animation=SET\n"
     "  --help       this text\n"
     "  --version    the version\n"
     "\n"
@@ -40,6 +44,8 @@ const char kUsage[] =
     "  keypad * / /           turn the model right / left\n"
     "  keypad 5               put the model 4 units ahead of you\n"
     "  Home                   fit the view to the model: see it whole, along your heading\n"
+    "  Space                  play / pause the model's animation (once per press)\n"
+    "  Tab                    play the model's next animation set from its start\n"
     "  1 / 2, 3 / 4, 5 / 6    filter tint red, green, blue down / up (1..255)\n"
     "  7 / U                  filter opacity down / up (8..255)\n"
     "  8 / I, 9 / O, 0 / P    the light's ambient red, green, blue down / up (shown as 1..100)\n"
@@ -93,7 +99,7 @@ bool ModelFileName(const char* argument, UINT argumentCodePage, size_t maxBytes,
 CommandLine ReadCommandLine(int argc, char** argv, UINT argumentCodePage) {
     CommandLine commandLine;
     bool optionsEnded = false;
-    const char* file = nullptr;
+    std::vector<const char*> files;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (!optionsEnded && argument[0] == '-' && argument[1] != '\0') {
@@ -104,20 +110,34 @@ CommandLine ReadCommandLine(int argc, char** argv, UINT argumentCodePage) {
                 return Finish(0);
             } else if (std::strcmp(argument, "--keep-view") == 0) {
                 commandLine.keepView = true;
+            } else if (std::strcmp(argument, "--animation") == 0) {
+                commandLine.animate = true;
+            } else if (std::strncmp(argument, "--animation=", 12) == 0) {
+                commandLine.animate = true;
+                commandLine.animationSet = argument + 12;
             } else if (std::strcmp(argument, "--version") == 0) {
                 std::printf("xofview %s\n", kViewerVersion);
                 return Finish(0);
             } else {
                 return Refuse(std::string("unknown option: ") + argument);
             }
-        } else if (file) {
-            return Refuse("one model at a time: " + std::string(argument));
         } else {
-            file = argument;
+            files.push_back(argument);
         }
     }
-    if (file) {
-        std::string problem;
+    // `--animation SET FILE`: with two names, the first is the set's.
+    if (commandLine.animate && commandLine.animationSet.empty() && files.size() == 2) {
+        commandLine.animationSet = files[0];
+        files.erase(files.begin());
+    }
+    if (files.size() > 1) return Refuse("one model at a time: " + std::string(files[1]));
+    // A set's name is matched as the file spells it, in code page 932.
+    std::string problem;
+    if (!commandLine.animationSet.empty() &&
+        !ModelFileName(commandLine.animationSet.c_str(), argumentCodePage, kLongestModelFile,
+                       &commandLine.animationSet, &problem))
+        return Refuse("animation set ignored: " + problem);
+    if (const char* file = files.empty() ? nullptr : files[0]) {
         if (!ModelFileName(file, argumentCodePage, kLongestModelFile, &commandLine.modelFile,
                            &problem))
             return Refuse("file ignored: " + problem);

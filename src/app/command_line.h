@@ -10,8 +10,10 @@ extern const char kViewerVersion[];
 struct CommandLine {
     bool runViewer = true; // false: the process ends with exitStatus, having said why
     int exitStatus = 0;
-    std::string modelFile; // code page 932; empty: the viewer's own "op.x"
-    bool keepView = false; // --keep-view: a model file opens with the starting view, not fitted
+    std::string modelFile;    // code page 932; empty: the viewer's own "op.x"
+    bool keepView = false;    // --keep-view: a model file opens with the starting view, not fitted
+    bool animate = false;     // --animation [SET]: the model's animation plays from the start
+    std::string animationSet; // its name or number; empty: the first
 };
 
 // Reads the arguments, which arrive in argumentCodePage (CP_UTF8 on Linux, the ANSI code page on

@@ -1,5 +1,6 @@
 // OnDropFiles: the first file dropped on the window replaces the model when it loads.
 #include "app/viewer.h"
+#include "scene/animated_model.h"
 #include "scene/console_text.h"
 #include "scene/mesh_model.h"
 #include "state/viewer_state.h"
@@ -32,6 +33,9 @@ void OnDropFiles(HDROP drop) {
                 viewer.model = replacement;
                 if (previous) ReleaseMeshModel(previous);
                 delete previous;
+                // The new model starts still, as a model does at start.
+                ForgetAnimation();
+                std::memcpy(viewer.shownModelPath, viewer.droppedPath, sizeof viewer.droppedPath);
             } else {
                 delete replacement; // the current model stays
             }

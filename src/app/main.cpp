@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
     // Started from the desktop, nobody reads standard error (Windows gives a GUI program none).
     NotifyLoadFailuresWithoutTerminal();
 #endif
-    if (commandLine.modelFile.empty()) RunViewer();
-    RunViewer(commandLine.modelFile.c_str(), !commandLine.keepView);
+    const char* animationSet = commandLine.animate ? commandLine.animationSet.c_str() : nullptr;
+    if (commandLine.modelFile.empty()) RunViewer(nullptr, false, animationSet);
+    RunViewer(commandLine.modelFile.c_str(), !commandLine.keepView, animationSet);
 }

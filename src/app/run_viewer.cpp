@@ -4,7 +4,9 @@
 #include "controls/controls.h"
 #include "graphics/graphics.h"
 #include "render/frame.h"
+#include "scene/animated_model.h"
 #include "scene/camera.h"
+#include "scene/console_text.h"
 #include "scene/filter_quad.h"
 #include "scene/mesh_model.h"
 
@@ -41,7 +43,7 @@ void RegisterWindowClass() {
 
 } // namespace
 
-void StartViewer(const char* modelFile, bool fitView) {
+void StartViewer(const char* modelFile, bool fitView, const char* animationSet) {
     viewer = ViewerState{};
     viewer.backgroundBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
     RegisterWindowClass();
@@ -50,14 +52,22 @@ void StartViewer(const char* modelFile, bool fitView) {
                     WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, CW_USEDEFAULT,
                     CW_USEDEFAULT, 810, 600, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     std::strncpy(viewer.modelPath, modelFile, sizeof viewer.modelPath - 1);
+    std::memcpy(viewer.shownModelPath, viewer.modelPath, sizeof viewer.modelPath);
     if (InitGraphics() == 0.0) {
         // InitGraphics has said what failed; a start-up that shows nothing is not a success.
         ExitProcess(1);
     }
-    if (fitView) {
-        FitViewToModel();
-        viewer.lastMouseX = kStillMouseX;
+    if (animationSet && !PlayAnimationSet(animationSet) && viewer.animatedModel) {
+        std::fprintf(stderr, "xofview: model \"%s\" has no animation set \"%s\"\n",
+                     ConsoleText(viewer.shownModelPath).c_str(), ConsoleText(animationSet).c_str());
+        std::fflush(stderr);
     }
+    if (fitView) FitViewAsOpened();
+}
+
+void FitViewAsOpened() {
+    FitViewToModel();
+    viewer.lastMouseX = kStillMouseX;
 }
 
 bool RunLoopPass() {
@@ -73,6 +83,7 @@ bool RunLoopPass() {
 }
 
 void ShutdownViewer() {
+    ForgetAnimation();
     if (viewer.model) ReleaseMeshModel(viewer.model);
     delete viewer.model;
     viewer.model = nullptr;
@@ -95,8 +106,8 @@ void RunViewer() {
     RunViewer(kModelFile, false);
 }
 
-void RunViewer(const char* modelFile, bool fitView) {
-    StartViewer(modelFile, fitView);
+void RunViewer(const char* modelFile, bool fitView, const char* animationSet) {
+    StartViewer(modelFile ? modelFile : kModelFile, fitView, animationSet);
     while (RunLoopPass()) {
     }
     ShutdownViewer();

@@ -1,6 +1,7 @@
 // UpdateControls: the keyboard, polled once per frame, and the heading turn by mouse zone.
 #include "state/viewer_state.h"
 #include "controls/controls.h"
+#include "scene/animated_model.h"
 #include "scene/camera.h"
 
 #include <windows.h>
@@ -16,6 +17,13 @@ bool AsyncHeld(int key) {
 }
 bool Held(int key) {
     return (GetKeyState(key) & 0x8000) != 0;
+}
+// Held now but not at the last step; `wasHeld` remembers for the next.
+bool Pressed(int key, bool& wasHeld) {
+    const bool held = Held(key);
+    const bool pressed = held && !wasHeld;
+    wasHeld = held;
+    return pressed;
 }
 bool HeldLowBit(int key) {
     return (GetKeyState(key) & 0x80) != 0;
@@ -148,8 +156,9 @@ void UpdateControls() {
     StepAlong(s.eyePosition.x, s.eyePosition.z, double(s.walkStep), double(s.heading));
     StepAlong(s.modelPosition.x, s.modelPosition.z, double(s.modelStep), double(s.heading));
 
-    // Home fits the view to the model as this step leaves it, once per press.
-    const bool fitKey = Held(VK_HOME);
-    if (fitKey && !s.fitKeyHeld) FitViewToModel();
-    s.fitKeyHeld = fitKey;
+    // Space plays and pauses the model's animation, Tab plays its next set; Home fits the view
+    // to the model as this step leaves it. Each once per press.
+    if (Pressed(VK_SPACE, s.playKeyHeld)) PlayOrPauseAnimation();
+    if (Pressed(VK_TAB, s.nextSetKeyHeld)) PlayNextAnimationSet();
+    if (Pressed(VK_HOME, s.fitKeyHeld)) FitViewToModel();
 }

@@ -2,6 +2,7 @@
 #include "render/frame.h"
 #include "state/viewer_state.h"
 #include "graphics/graphics.h"
+#include "scene/animated_model.h"
 #include "scene/camera.h"
 #include "render/hud_text.h"
 #include "scene/filter_quad.h"
@@ -25,7 +26,12 @@ void DrawScene() {
     ViewerState& s = viewer;
     ApplyLight();
     s.modelRotation.y = s.modelYaw;
-    DrawMeshModel(s.model, s.modelPosition, s.modelRotation);
+    if (s.animatedModel) {
+        AdvanceAnimatedModel(s.animatedModel, AnimationClock());
+        DrawAnimatedModel(s.animatedModel, s.modelPosition, s.modelRotation);
+    } else {
+        DrawMeshModel(s.model, s.modelPosition, s.modelRotation);
+    }
 
     SetFilterColour(s.filterQuad, PackFilterColour());
     PlaceFilterQuad(s.filterQuad, kFilterX, kFilterY, kFilterWidth, kFilterHeight);

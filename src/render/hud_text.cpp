@@ -1,10 +1,12 @@
 // The HUD texts and DrawHudText.
 #include "render/hud_text.h"
+#include "scene/animated_model.h"
 #include "state/viewer_state.h"
 
 #include <d3dx9.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 
 // Code page 932 bytes. "\x81@" is the ideographic space; line 5 of the help ends in a space.
@@ -67,4 +69,26 @@ void DrawHudTexts() {
     wsprintfA(buffer, kValueLineFormat, red, green, blue, alpha, ambientRed, ambientGreen,
               ambientBlue);
     DrawHudText(20, 24, buffer, kHudColour);
+
+    if (s.animatedModel) {
+        FormatAnimationLine(ShownAnimation(s.animatedModel), buffer, sizeof buffer);
+        DrawHudText(20, 42, buffer, kHudColour);
+    }
+}
+
+void FormatAnimationLine(const AnimationShown& shown, char* buffer, size_t size) {
+    // A long name is cut whole characters at a time, so that a code page 932 pair stays whole.
+    const size_t longestName = size - 32;
+    size_t length = 0;
+    for (size_t i = 0; shown.name[i] && i < longestName;) {
+        const size_t step = IsDBCSLeadByte(BYTE(shown.name[i])) && shown.name[i + 1] ? 2 : 1;
+        if (i + step > longestName) break;
+        i += step;
+        length = i;
+    }
+    if (length == 0)
+        std::snprintf(buffer, size, "#%u %.2f / %.2f s", shown.index, shown.position, shown.period);
+    else
+        std::snprintf(buffer, size, "%.*s %.2f / %.2f s", int(length), shown.name, shown.position,
+                      shown.period);
 }

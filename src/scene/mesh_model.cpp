@@ -203,12 +203,21 @@ bool LoadMeshModel(MeshModel* model, const char* path) {
     }
 
     model->mesh = mesh;
+    std::set<std::string> reportedTextures;
+    TakeMaterials(model,
+                  count ? static_cast<const D3DXMATERIAL*>(materialBuffer->GetBufferPointer())
+                        : nullptr,
+                  count, path, reportedTextures);
+    if (materialBuffer) materialBuffer->Release();
+    std::fflush(stderr);
+    return true;
+}
+
+void TakeMaterials(MeshModel* model, const D3DXMATERIAL* records, DWORD count, const char* path,
+                   std::set<std::string>& reportedTextures) {
     model->materialCount = count;
     model->materials = new D3DMATERIAL9[count];
     model->textures = new IDirect3DTexture9*[count];
-    const D3DXMATERIAL* records =
-        count ? static_cast<const D3DXMATERIAL*>(materialBuffer->GetBufferPointer()) : nullptr;
-    std::set<std::string> reportedTextures;
     for (DWORD i = 0; i < count; ++i) {
         model->materials[i] = records[i].MatD3D;
         model->materials[i].Ambient = model->materials[i].Diffuse; // the file's ambient is unused
@@ -216,9 +225,6 @@ bool LoadMeshModel(MeshModel* model, const char* path) {
         model->textures[i] =
             textureName ? LoadMaterialTexture(textureName, path, reportedTextures) : nullptr;
     }
-    if (materialBuffer) materialBuffer->Release();
-    std::fflush(stderr);
-    return true;
 }
 
 void ModelWorldMatrix(const Vector3& position, const Vector3& rotation, D3DXMATRIX* world) {
@@ -289,7 +295,10 @@ void DrawMeshModel(MeshModel* model, const Vector3& position, const Vector3& rot
     D3DXMATRIX world;
     ModelWorldMatrix(position, rotation, &world);
     viewer.device->SetTransform(D3DTS_WORLD, &world);
+    DrawMeshModelSubsets(model);
+}
 
+void DrawMeshModelSubsets(MeshModel* model) {
     for (DWORD i = 0; i < model->materialCount; ++i) {
         viewer.device->SetMaterial(&model->materials[i]);
         viewer.device->SetTexture(0, model->textures[i]);

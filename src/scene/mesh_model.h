@@ -8,6 +8,9 @@
 
 #include "state/viewer_state.h"
 
+#include <set>
+#include <string>
+
 // Subset i is drawn with materials[i] and textures[i]. An empty model (no mesh, count 0)
 // draws nothing and releases nothing.
 struct MeshModel {
@@ -37,4 +40,11 @@ bool MeasurePoints(const char* points, DWORD count, DWORD stride, const D3DXMATR
                    Vector3* centre, float* radius);
 
 void DrawMeshModel(MeshModel* model, const Vector3& position, const Vector3& rotation);
+// Each subset with its material and texture, under the world transform the device holds.
+void DrawMeshModelSubsets(MeshModel* model);
+// Fills a model's materials and textures from `count` records of the model file `path`: ambient
+// taken from diffuse, each texture looked for as LoadMeshModel looks for it, and a texture that
+// cannot be had reported once per name in `reportedTextures`.
+void TakeMaterials(MeshModel* model, const D3DXMATERIAL* records, DWORD count, const char* path,
+                   std::set<std::string>& reportedTextures);
 void ReleaseMeshModel(MeshModel* model);

@@ -1,4 +1,5 @@
 // FitViewToSphere and FitViewToModel: the camera placed to show a model whole.
+#include "scene/animated_model.h"
 #include "scene/camera.h"
 #include "scene/mesh_model.h"
 #include "state/viewer_state.h"
@@ -39,7 +40,11 @@ bool FitViewToModel() {
     float radius = 0.0f;
     // The frame copies the yaw into the rotation before it draws; the fit sees it as drawn.
     const Vector3 rotation = {s.modelRotation.x, s.modelYaw, s.modelRotation.z};
-    if (!MeasureMeshModel(s.model, s.modelPosition, rotation, &centre, &radius)) return false;
+    const bool measured =
+        s.animatedModel
+            ? MeasureAnimatedModel(s.animatedModel, s.modelPosition, rotation, &centre, &radius)
+            : MeasureMeshModel(s.model, s.modelPosition, rotation, &centre, &radius);
+    if (!measured) return false;
 
     // The line of sight as the frame builds it: along the heading, sloping by the look height's
     // rise over the look distance.

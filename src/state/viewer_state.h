@@ -12,6 +12,7 @@
 
 struct MeshModel;
 struct FilterQuad;
+struct AnimatedModel;
 
 // Three floats laid out like D3DXVECTOR3, so it can be handed to the D3DX matrix functions.
 struct Vector3 {
@@ -61,6 +62,15 @@ struct ViewerState {
     Vector3 viewOffset = {0.0f, 2.0f, 14.0f};
     // Home fits the view to the model once per press: whether it was held at the last step.
     bool fitKeyHeld = false;
+    // The file the shown model came from: the start-up model's, then each drop's that loaded.
+    char shownModelPath[260] = {};
+    // The shown model's animation, made when Space or Tab first asks for it; while it exists it
+    // is drawn instead of `model`. Unavailable: the model has none that can be played.
+    AnimatedModel* animatedModel = nullptr;
+    bool animationUnavailable = false;
+    // Space and Tab act once per press: whether each was held at the last step.
+    bool playKeyHeld = false;
+    bool nextSetKeyHeld = false;
 };
 
 // The single instance every part of the viewer reads and writes.

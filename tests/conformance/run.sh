@@ -110,6 +110,17 @@ for s in "${scenes[@]}"; do
   read -r name kind rest <<<"$s"
   [[ $kind == shot:* ]] && scenes+=("self-$name self:${kind#shot:} $rest")
 done
+# Animated models posed by their sets: Wine's D3DX plays no animation, so these are drawn with our
+# D3DX on both sides (its poses against Wine's Direct3D 9).
+for t in 0 0.35 0.7; do
+  scenes+=("self-anim-arm-bend-$t self:anim --fit --frame 2 --model arm_bend.x --animation Bend --time $t")
+  scenes+=("self-anim-arm-twist-$t self:anim --fit --frame 2 --model arm_bend.x --animation Twist --time $t")
+  scenes+=("self-anim-rigid-$t self:anim --fit --frame 2 --model rigid_parts.x --animation Turn --time $t")
+  for m in "${models[@]}"; do
+    [ "$m" = anim_test ] &&
+      scenes+=("self-anim-x-$m-$t self:x/$m --fit --frame 2 --model $m.x --animation 0 --time $t")
+  done
+done
 mesh_files=()
 [ -z "$xcorpus" ] || mesh_files+=("$xcorpus"/*.x)
 mesh_files+=("$here"/data/x/*.x)
@@ -127,8 +138,9 @@ for f in "${mesh_files[@]}"; do
 done
 
 # Folders for xofview-shot: the demo, and each corpus model with its textures.
-mkdir -p "$out/work/demo"
+mkdir -p "$out/work/demo" "$out/work/anim"
 cp -r "$root/demo/." "$out/work/demo/"
+cp "$root/tests/data/models/"*.x "$root/demo/フィルター画像.jpg" "$out/work/anim/"
 for m in "${models[@]}"; do
   mkdir -p "$out/work/x/$m"
   cp "$xcorpus/$m.x" "$out/work/x/$m/"

@@ -212,6 +212,26 @@ TEST_F(ViewerUnderHostileFiles, HostileFilesAtStartLeaveAnEmptyModelThatADropFil
     EXPECT_NE(viewer.model->mesh, nullptr);
 }
 
+// Space and Tab on what each hostile file leaves on screen (itself where it loads, else the model
+// before it): its animation plays, or nothing happens, within the bound, and frames still draw.
+TEST_F(ViewerUnderHostileFiles, SpaceAndTabOnHostileModelsPlayOrDoNothing) {
+    const std::string arm = std::string(XOF_TEST_DATA_DIR) + "/models/arm_bend.x";
+    for (const auto& [name, bytes] : hostile::HostileModels()) {
+        SCOPED_TRACE(name);
+        DropAndHandle(arm); // a model with an animation of its own before each
+        DropAndHandle(dir.Write("model.x", bytes));
+        for (int key : {VK_SPACE, VK_TAB, VK_TAB, VK_SPACE}) {
+            const double start = hostile::Now();
+            xoftest::SetKeyDown(key, true);
+            Settle();
+            xoftest::SetKeyDown(key, false);
+            Settle();
+            EXPECT_LT(hostile::Now() - start, hostile::kRefusalBound) << name;
+        }
+        EXPECT_GT(DistinctBackBufferColours(), 3u) << "no model drawn after " << name;
+    }
+}
+
 // Shutdown after the close button rather than Esc, with replaced models (and their textures)
 // behind it: the fixture's checks run after WM_CLOSE has destroyed the window.
 TEST_F(ViewerUnderHostileFiles, ClosingTheWindowAfterReplacedModelsReleasesEverything) {

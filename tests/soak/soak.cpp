@@ -57,7 +57,8 @@ const int kKeys[] = {'W',      'S',         'A',         'D',        '1',       
                      '3',      '4',         '5',         '6',        '7',        'U',
                      '8',      'I',         '9',         'O',        '0',        'P',
                      VK_PRIOR, VK_NEXT,     VK_NUMPAD9,  VK_NUMPAD1, VK_NUMPAD7, VK_NUMPAD3,
-                     VK_ADD,   VK_SUBTRACT, VK_MULTIPLY, VK_DIVIDE,  VK_NUMPAD5};
+                     VK_ADD,   VK_SUBTRACT, VK_MULTIPLY, VK_DIVIDE,  VK_NUMPAD5, VK_HOME,
+                     VK_SPACE, VK_TAB};
 
 // Handles every waiting message, then draws one frame.
 void Frame() {
@@ -123,9 +124,12 @@ int main(int argc, char** argv) {
                                    dir.path() + "/" + entry.path().filename().string());
     if (chdir(dir.path().c_str()) != 0) return 2;
 
+    const std::string arm = dir.path() + "/arm_bend.x"; // an animation to play
+    std::filesystem::copy_file(std::string(XOF_TEST_DATA_DIR) + "/models/arm_bend.x", arm);
     const std::string good[] = {
         dir.Write("cube.x", hostile::TextCubeModel("stripes.png")),
         dir.path() + "/op.x",
+        arm,
     };
     const std::string large = dir.Write("large.x", hostile::LargeGridModel(options.largeVertices));
     std::vector<std::pair<std::string, std::string>> bad; // path, what
@@ -159,7 +163,7 @@ int main(int argc, char** argv) {
         if (dropEvery && frame % dropEvery == dropEvery - 1 && drops < options.drops) {
             switch (drops % 3) {
             case 0: {
-                Drop(good[(drops / 3) % 2], true, "good model");
+                Drop(good[(drops / 3) % std::size(good)], true, "good model");
                 malloc_trim(0);
                 const size_t rss = hostile::CurrentRssBytes();
                 if (drops >= warmUpDrops) {
