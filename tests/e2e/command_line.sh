@@ -25,7 +25,7 @@ run() { # runs the viewer in the demo folder with no display; sets $status
 # 1. What ends before any window.
 run --help
 check "--help exits 0" test "$status" = 0
-check "--help shows the usage" grep -q "^usage: xofview \[--keep-view\] \[FILE\]" "$work/stdout"
+check "--help shows the usage" grep -q "^usage: xofview \[--keep-view\] \[--animation \[SET\]\] \[FILE\]" "$work/stdout"
 run --version
 check "--version prints the version" grep -Eq '^xofview [0-9]+\.[0-9]+\.[0-9]+$' "$work/stdout"
 run --frobnicate
