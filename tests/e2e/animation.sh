@@ -114,6 +114,21 @@ fi
 stop_viewer
 check "Esc exits 0 after playing" test "$status" = 0
 
+# --animation SET FILE plays the set at once; a set the model lacks is named and the model stays.
+start --animation Bend "$work/arm_bend.x"
+if [ -n "$window" ]; then
+    screen started-1
+    sleep 0.4
+    screen started-2
+    check "--animation Bend arm_bend.x plays from the start" \
+        test "$(apart "$work/started-1.png" "$work/started-2.png" --without-line)" -gt 200
+fi
+stop_viewer
+start --animation=Nope "$work/arm_bend.x"
+check "--animation=Nope names the set the model lacks" \
+    grep -q 'has no animation set "Nope"' "$work/stderr"
+stop_viewer
+
 start
 if [ -n "$window" ]; then
     screen demo-before
