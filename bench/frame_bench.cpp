@@ -12,12 +12,14 @@
 #include "bench_util.h"
 #include "machine.h"
 #include "grid_model.h"
+#include "skinned_model.h"
 
 #include "app/viewer.h"
 #include "state/viewer_state.h"
 #include "controls/controls.h"
 #include "d3d9/present_pacing.h"
 #include "render/frame.h"
+#include "scene/animated_model.h"
 #include "scene/mesh_model.h"
 #include "testing/recording_device.h"
 
@@ -32,12 +34,29 @@
 #include <GL/glcorearb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <new>
 #include <string>
 #include <vector>
+
+// Every allocation of the program's own C++ code is counted, so a frame that allocates shows.
+std::atomic<long> cppAllocations{0};
+
+void* operator new(std::size_t size) {
+    ++cppAllocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -134,6 +153,24 @@ int ViewerFrames(const char* folder, const char* model, int frames, const char* 
                 v.ambientRedPercent, v.ambientGreenPercent, v.ambientBluePercent);
     std::fflush(stdout);
     _exit(0); // the figure is out; shutdown is not what is measured
+}
+
+// The skinned tube fitted in view, drawn still or playing its set: the median frame, and the
+// C++ allocations a timed frame makes.
+int ViewerAnimatedFrames(const char* folder, const char* model, int frames, bool play) {
+    if (chdir(folder) != 0) return 1;
+    d3d9::SetPresentPacing(false);
+    StartViewer(model, true);
+    if (play && !PlayAnimationSet("")) return 1;
+    for (int i = 0; i < kWarmUpFrames; ++i)
+        ViewerFrame();
+    const long before = cppAllocations;
+    const double ms = TimeFrames(frames, ViewerFrame);
+    const long made = cppAllocations - before;
+    std::printf("frame_ms=%.4f allocations_per_frame=%.2f\n", ms,
+                double(made) / double(frames + kWarmUpFrames));
+    std::fflush(stdout);
+    _exit(0);
 }
 
 // The viewer left running on the demo at its default pacing: CPU time (all threads) over wall
@@ -326,6 +363,8 @@ struct Options {
     int runs = 3;
     int frames = 100;    // per batch set on the demo
     int gridFrames = 10; // the grid's frames take 50-300 ms each
+    int tubeRings = 200; // the animated model: rings x sides vertices
+    int tubeSides = 200;
     int startups = 5;
     double idleSeconds = 10;
     std::string data = XOF_BENCH_DATA_DIR;
@@ -442,6 +481,41 @@ bool CompareFrames(const Options& o, const std::string& name, const std::string&
     Record(o, ("frame-" + key).c_str(), "ms", a, b);
     Record(o, ("frame-" + key + "-bare").c_str(), "ms", a, c);
     return true;
+}
+
+// The skinned tube playing against the same model drawn still, in alternating runs.
+void CompareAnimated(const Options& o) {
+    const std::string path = bench::EnsureSkinnedModel(o.data, o.tubeRings, o.tubeSides, 48);
+    const std::string folder = path.substr(0, path.rfind('/'));
+    const std::string model = path.substr(path.rfind('/') + 1);
+    std::string stillAllocations, playingAllocations;
+    const bench::Pairs p = bench::TakePairs(
+        [&](double& ours, double& reference) {
+            const std::string playing =
+                Run({"--viewer-animated", folder, model, std::to_string(o.frames), "1"});
+            const std::string still =
+                Run({"--viewer-animated", folder, model, std::to_string(o.frames), "0"});
+            if (playing.empty() || still.empty()) return false;
+            ours = std::atof(bench::Field(playing, "frame_ms").c_str());
+            reference = std::atof(bench::Field(still, "frame_ms").c_str());
+            playingAllocations = bench::Field(playing, "allocations_per_frame");
+            stillAllocations = bench::Field(still, "allocations_per_frame");
+            return true;
+        },
+        o.runs, 4 * o.runs, kPairBudgetSeconds);
+    if (p.ours.empty()) {
+        std::printf("%-14s the viewer failed on %s\n", "animated", path.c_str());
+        return;
+    }
+    const double a = bench::Median(p.ours), b = bench::Median(p.reference);
+    std::printf("\nAnimation: the skinned tube %s (%d vertices, 48 bones) playing its set against "
+                "the same model drawn still;\nC++ allocations per frame (the platform's and the "
+                "viewer's) playing %s, still %s.\n\n%-14s %10.3f %10.3f %5.2f ±%4.2f  %2zu pairs "
+                "(<= 1.25: %s)\n",
+                model.c_str(), o.tubeRings * o.tubeSides, playingAllocations.c_str(),
+                stillAllocations.c_str(), "animated", a, b, a / b, RatioSpread(p), p.ours.size(),
+                a / b <= 1.25 ? "met" : "NOT MET");
+    Record(o, "frame-animated", "ms", a, b);
 }
 
 // Exec to first Present, the viewer against the minimal window; with Mesa's shader cache
@@ -583,6 +657,7 @@ int Driver(const Options& o) {
     same = CompareFrames(o, "grid " + std::to_string(o.grid), "grid", folder,
                          grid.substr(grid.rfind('/') + 1), o.gridFrames, 1.25) &&
            same;
+    CompareAnimated(o);
     std::printf(
         "\nStart-up: exec to the first Present returning (the viewer in demo/, default "
         "pacing) against a minimal SDL window\nand GL context reaching its first swap; "
@@ -606,6 +681,8 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "--viewer-frames" && (argc == 5 || argc == 6))
         return ViewerFrames(argv[2], argv[3], std::atoi(argv[4]), argc == 6 ? argv[5] : "");
+    if (mode == "--viewer-animated" && argc == 6)
+        return ViewerAnimatedFrames(argv[2], argv[3], std::atoi(argv[4]), argv[5][0] == '1');
     if (mode == "--viewer-idle" && argc == 4) return ViewerIdle(argv[2], std::atof(argv[3]));
     if (mode == "--viewer-startup" && argc == 4) return ViewerStartup(argv[2], std::atoll(argv[3]));
     if (mode == "--viewer-session" && argc == 3) return ViewerSession(argv[2]);
@@ -618,9 +695,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (i + 1 >= argc) {
-            std::fprintf(stderr, "usage: frame_bench [--grid N] [--runs K] [--frames F] "
-                                 "[--grid-frames F] [--startups K] [--idle SECONDS] "
-                                 "[--data DIR] [--demo DIR] [--results FILE]\n");
+            std::fprintf(stderr,
+                         "usage: frame_bench [--grid N] [--runs K] [--frames F] "
+                         "[--grid-frames F] [--tube RINGSxSIDES] [--startups K] [--idle SECONDS] "
+                         "[--data DIR] [--demo DIR] [--results FILE]\n");
             return 2;
         }
         const std::string value = argv[++i];
@@ -630,6 +708,8 @@ int main(int argc, char** argv) {
             o.runs = std::atoi(value.c_str());
         } else if (arg == "--frames") {
             o.frames = std::atoi(value.c_str());
+        } else if (arg == "--tube") {
+            if (std::sscanf(value.c_str(), "%dx%d", &o.tubeRings, &o.tubeSides) != 2) return 2;
         } else if (arg == "--grid-frames") {
             o.gridFrames = std::atoi(value.c_str());
         } else if (arg == "--idle") {
