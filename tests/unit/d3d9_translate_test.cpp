@@ -129,7 +129,9 @@ TEST(GlTranslate, CullingFillAndFilters) {
     for (const auto& row : culls) {
         const GlCulling c = d3d9::GlCullMode(row.mode);
         EXPECT_EQ(c.enabled, row.enabled) << row.mode;
-        if (c.enabled) EXPECT_EQ(c.face, row.face) << row.mode;
+        if (c.enabled) {
+            EXPECT_EQ(c.face, row.face) << row.mode;
+        }
     }
     ExpectTable("D3DFILLMODE", d3d9::GlPolygonMode,
                 {{D3DFILL_POINT, GL_POINT},
