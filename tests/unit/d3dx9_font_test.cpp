@@ -296,6 +296,20 @@ TEST_F(FontDrawTest, ALineFeedPutsTheNextLineOneLineHeightLower) {
     EXPECT_GT(inked, 20);
 }
 
+// A HUD value changes every frame, so the font lays out more texts than it remembers: each text
+// drawn again, laid out anew in the place of one long or short, gives the pixels it first gave.
+TEST_F(FontDrawTest, TextsBeyondTheRememberedOnesDrawAsWhenFirstLaidOut) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < 34; ++i)
+        texts.push_back(i % 2 ? std::string(size_t(i), 'W')
+                              : std::to_string(i) + Utf8ToCp932("秒"));
+    std::vector<std::vector<uint16_t>> first;
+    for (const std::string& text : texts)
+        first.push_back(Draw(text, 10, 10));
+    for (size_t i = texts.size(); i-- > 0;)
+        EXPECT_EQ(Draw(texts[i], 10, 10), first[i]) << texts[i];
+}
+
 TEST_F(FontDrawTest, ReturnValuesAndMeasuring) {
     RECT rect = {20, 6, 0, 0};
     EXPECT_EQ(font->DrawTextA(nullptr, nullptr, -1, &rect, DT_NOCLIP, kHudColour), 0);

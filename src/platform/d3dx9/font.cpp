@@ -78,7 +78,8 @@ class Font final : public FontInterface {
     const LaidOut& LayOut(std::string_view text, DWORD format, const RECT& box);
 
     static constexpr size_t kRememberedTexts = 16;
-    std::vector<LaidOut> laidOut_; // the most recently used last
+    std::vector<LaidOut> laidOut_;          // the most recently used last
+    std::vector<IDirect3DTexture9*> pages_; // the atlas's pages; it only adds pages
 
     std::atomic<ULONG> references_{1};
     IDirect3DDevice9* device_;
@@ -114,8 +115,18 @@ const Font::LaidOut& Font::LayOut(std::string_view string, DWORD format, const R
             return laidOut_.back();
         }
     }
-    if (laidOut_.size() == kRememberedTexts) laidOut_.erase(laidOut_.begin());
-    LaidOut l{std::string(string), format, box, {}, 0};
+    // A text that changes every frame (a clock) replaces the least recently used one, whose
+    // buffers it takes over, so drawing it allocates only for the layout itself.
+    if (laidOut_.size() == kRememberedTexts)
+        std::rotate(laidOut_.begin(), laidOut_.begin() + 1, laidOut_.end());
+    else
+        laidOut_.emplace_back();
+    LaidOut& l = laidOut_.back();
+    l.text.assign(string);
+    l.format = format;
+    l.rect = box;
+    l.quads.clear();
+    l.result = 0;
 
     const std::u32string text = DecodeText(string, desc_.CharSet);
     const FontMetrics& metrics = face_->Metrics();
@@ -137,6 +148,7 @@ const Font::LaidOut& Font::LayOut(std::string_view string, DWORD format, const R
         l.quads.push_back(
             {0, left, int(box.top) + layout.topOffset, layout.width, layout.height, 0, 0});
     } else {
+        l.quads.reserve(layout.characters.size());
         for (const PlacedCharacter& placed : layout.characters) {
             const AtlasGlyph* glyph = atlas_->Find(placed.codePoint);
             if (!glyph || glyph->page < 0) continue;
@@ -151,8 +163,7 @@ const Font::LaidOut& Font::LayOut(std::string_view string, DWORD format, const R
             l.quads.push_back(quad);
         }
     }
-    laidOut_.push_back(std::move(l));
-    return laidOut_.back();
+    return l;
 }
 
 INT Font::DrawTextA(LPD3DXSPRITE, LPCSTR string, INT count, LPRECT rect, DWORD format,
@@ -173,10 +184,9 @@ INT Font::DrawTextA(LPD3DXSPRITE, LPCSTR string, INT count, LPRECT rect, DWORD f
         return l.result;
     }
 
-    std::vector<IDirect3DTexture9*> pages;
-    for (size_t i = 0; i < atlas_->PageCount(); ++i)
-        pages.push_back(atlas_->Page(int(i)));
-    if (FAILED(DrawGlyphQuads(device_, pages, GlyphAtlas::kPageSize, l.quads, colour))) return 0;
+    for (size_t i = pages_.size(); i < atlas_->PageCount(); ++i)
+        pages_.push_back(atlas_->Page(int(i)));
+    if (FAILED(DrawGlyphQuads(device_, pages_, GlyphAtlas::kPageSize, l.quads, colour))) return 0;
     return l.result;
 }
 

@@ -142,6 +142,7 @@ HRESULT DrawGlyphQuads(IDirect3DDevice9* device, const std::vector<IDirect3DText
 
     HRESULT result = D3D_OK;
     std::vector<TextVertex> vertices;
+    vertices.reserve(quads.size() * 6);
     for (size_t page = 0; page < pages.size(); ++page) {
         vertices.clear();
         for (const GlyphQuad& q : quads)

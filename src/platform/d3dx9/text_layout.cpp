@@ -13,6 +13,7 @@ TextLayout LayOutText(const std::u32string& text, DWORD format, const RECT& rect
         int width = 0;
     };
     std::vector<Line> lines(1);
+    lines.front().characters.reserve(text.size()); // most texts are one line
     const bool singleLine = (format & DT_SINGLELINE) != 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char32_t c = text[i];
@@ -32,6 +33,7 @@ TextLayout LayOutText(const std::u32string& text, DWORD format, const RECT& rect
     }
 
     TextLayout layout;
+    layout.characters.reserve(text.size());
     layout.lineCount = int(lines.size());
     layout.height = layout.lineCount * lineHeight;
     for (const Line& line : lines)
