@@ -65,7 +65,14 @@ LANG=C.UTF-8 LC_ALL=C.UTF-8 '$wine' '$work/text_decode_check.exe' >'$work/decode
 # is still running a minute later is ended, and fails).
 '$wine' xofview.exe >'$work/viewer.log' 2>&1 &
 viewer=\$!
-window=\$(timeout 60 xdotool search --sync --onlyvisible --name 'ビューア' 2>/dev/null | head -1)
+# A search ends at the first X error, as when one of Wine's short-lived windows goes while it
+# looks: it is asked again each second rather than once with --sync.
+window=
+for second in \$(seq 60); do
+    window=\$(xdotool search --onlyvisible --name 'ビューア' 2>/dev/null | head -1)
+    [ -n "\$window" ] && break
+    sleep 1
+done
 # Esc is read through DirectInput, from the focused window, once a frame: it is held down until
 # the viewer has ended.
 [ -z "\$window" ] || timeout 10 xdotool windowfocus --sync "\$window" 2>/dev/null
